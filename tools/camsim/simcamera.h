@@ -1,0 +1,79 @@
+#ifndef CAMSIM_SIMCAMERA_H
+#define CAMSIM_SIMCAMERA_H
+
+#include "camera.h"
+#include "discoverywire.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QPointer>
+
+class EventLog;
+class QTcpServer;
+class QUdpSocket;
+class RtspServer;
+
+// Settings shared by every camera of one run.
+struct SimSettings {
+    int rebootMs = 3000;  // silence after a reboot
+    int verifyMs = 200;   // between 'U' 3 and the verdict, and before a restore verdict
+    int flashMs = 1000;   // between 'U' 5 and 'U' 7
+    int restoreMs = 500;  // between 'R' 4 and 'R' 6
+    int replyDelayMs = 0; // each discovery answer waits a random 0..replyDelayMs
+    qint64 maxUpload = qint64(256) << 20;
+    QString storeDir;
+    bool discovery = true;
+    bool visca = true;
+    bool rtsp = true;
+    int rtspPort = 554;
+    int rtspWidth = 640;
+    int rtspHeight = 360;
+    int rtspFps = 25;
+    bool rtspAudioFirst = false;
+};
+
+// One camera: its sockets on its own address, its state, and reboots.
+class SimCamera : public QObject
+{
+    Q_OBJECT
+public:
+    SimCamera(const CameraSpec& spec, const SimSettings& settings, EventLog* log, QObject* parent = nullptr);
+    ~SimCamera() override;
+
+    bool start(QString* error);
+    QString name() const { return spec.address.toString(); }
+    bool isDown() const { return down; }
+    qint64 uptime() const;
+
+    // A discovery datagram, from the group socket (for every camera) or this camera's own socket.
+    void handleDiscovery(const discovery::Message& message, const QHostAddress& from, quint16 port);
+
+    // Used by the device sessions.
+    CameraSpec spec;
+    const SimSettings& settings;
+    EventLog* const log;
+    void reboot(const QString& reason);
+    QString storePath(const QString& kind, const QByteArray& requestedName);
+
+signals:
+    void goingDown(); // open connections drop, as a rebooting camera's do
+
+private:
+    void onNewConnection();
+    void readOwnDiscovery();
+    void readVisca();
+    void answer(const QByteArray& datagram, const QHostAddress& from, quint16 port, const QString& what);
+    bool listenTcp(QString* error);
+
+    QTcpServer* tcpServer = nullptr;
+    QUdpSocket* discoverySocket = nullptr;
+    QUdpSocket* viscaSocket = nullptr;
+    RtspServer* rtsp = nullptr;
+    QElapsedTimer sinceBoot;
+    qint64 uptimeAtBoot = 0;
+    bool down = false;
+    bool blinking = false;
+    int storedFiles = 0;
+};
+
+#endif // CAMSIM_SIMCAMERA_H
