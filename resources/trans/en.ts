@@ -1,0 +1,398 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en_US">
+<context>
+    <name>MainWindow</name>
+    <message>
+        <source>192.168.100.88</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>BACK</source>
+        <translation>BACK</translation>
+    </message>
+    <message>
+        <source>BIN Files(*.bin)</source>
+        <translation>BIN Files(*.bin)</translation>
+    </message>
+    <message>
+        <source>Backup</source>
+        <translation>Backup</translation>
+    </message>
+    <message>
+        <source>Backup File </source>
+        <translation>Backup File </translation>
+    </message>
+    <message>
+        <source>Backup Status </source>
+        <translation>Backup Status </translation>
+    </message>
+    <message>
+        <source>Backup Success</source>
+        <translation>Backup Success</translation>
+    </message>
+    <message>
+        <source>Change</source>
+        <translation>Change</translation>
+    </message>
+    <message>
+        <source>Close Flicker</source>
+        <translation>Close Flicker</translation>
+    </message>
+    <message>
+        <source>Command format error</source>
+        <translation>Command format error</translation>
+    </message>
+    <message>
+        <source>Config</source>
+        <translation>Config</translation>
+    </message>
+    <message>
+        <source>Connect</source>
+        <translation>Connect</translation>
+    </message>
+    <message>
+        <source>Connection failure</source>
+        <translation>Connection failure</translation>
+    </message>
+    <message>
+        <source>Connection timeout</source>
+        <translation>Connection timeout</translation>
+    </message>
+    <message>
+        <source>DHCP</source>
+        <translation>DHCP</translation>
+    </message>
+    <message>
+        <source>DOWN</source>
+        <translation>Down</translation>
+    </message>
+    <message>
+        <source>Device ID</source>
+        <translation>Device ID</translation>
+    </message>
+    <message>
+        <source>Devices: </source>
+        <translation>Devices: </translation>
+    </message>
+    <message>
+        <source>Devices：</source>
+        <translation>Devices：</translation>
+    </message>
+    <message>
+        <source>Disconnect</source>
+        <translation>Disconnect</translation>
+    </message>
+    <message>
+        <source>Do you really want reboot?</source>
+        <translation>Do you really want reboot?</translation>
+    </message>
+    <message>
+        <source>Do you really want to exit?</source>
+        <translation>Do you really want to exit?</translation>
+    </message>
+    <message>
+        <source>English</source>
+        <translation>English</translation>
+    </message>
+    <message>
+        <source>First DNS</source>
+        <translation>First DNS</translation>
+    </message>
+    <message>
+        <source>Flicker</source>
+        <translation>Flicker</translation>
+    </message>
+    <message>
+        <source>GateWay</source>
+        <translation>GateWay</translation>
+    </message>
+    <message>
+        <source>IMG Files(*.img)</source>
+        <translation>IMG Files(*.img)</translation>
+    </message>
+    <message>
+        <source>IP Address</source>
+        <translation>IP Address</translation>
+    </message>
+    <message>
+        <source>Information</source>
+        <translation>Information</translation>
+    </message>
+    <message>
+        <source>Initializes the multicast failure</source>
+        <translation>Initializes the multicast failure</translation>
+    </message>
+    <message>
+        <source>Interface</source>
+        <translation>Interface</translation>
+    </message>
+    <message>
+        <source>Join the multicast group fail</source>
+        <translation>Join the multicast group fail</translation>
+    </message>
+    <message>
+        <source>LEFT</source>
+        <translation>LEFT</translation>
+    </message>
+    <message>
+        <source>Language</source>
+        <translation>Language</translation>
+    </message>
+    <message>
+        <source>Load File</source>
+        <translation>Load File</translation>
+    </message>
+    <message>
+        <source>MAC Address</source>
+        <translation>MAC Address</translation>
+    </message>
+    <message>
+        <source>MENU</source>
+        <translation>MENU</translation>
+    </message>
+    <message>
+        <source>MainWindow</source>
+        <translation>UPGRADE v2.7</translation>
+    </message>
+    <message>
+        <source>Manual</source>
+        <translation>Manual</translation>
+    </message>
+    <message>
+        <source>Mode</source>
+        <translation>Mode</translation>
+    </message>
+    <message>
+        <source>NetMask</source>
+        <translation>NetMask</translation>
+    </message>
+    <message>
+        <source>Network information fill in error</source>
+        <translation>Network information fill in error</translation>
+    </message>
+    <message>
+        <source>No</source>
+        <translation>No</translation>
+    </message>
+    <message>
+        <source>Not exist backup files</source>
+        <translation>Not exist backup files</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Open</source>
+        <translation>Open</translation>
+    </message>
+    <message>
+        <source>Open file failed</source>
+        <translation>Open file failed</translation>
+    </message>
+    <message>
+        <source>PKG Files(*.pkg)</source>
+        <translation>PKG Files(*.pkg)</translation>
+    </message>
+    <message>
+        <source>Please select the need to configure the equipment</source>
+        <translation>Please select the need to configure the equipment</translation>
+    </message>
+    <message>
+        <source>Port</source>
+        <translation>Port</translation>
+    </message>
+    <message>
+        <source>Preview</source>
+        <translation>Preview</translation>
+    </message>
+    <message>
+        <source>Query</source>
+        <translation>Query</translation>
+    </message>
+    <message>
+        <source>RIGHT</source>
+        <translation>RIGHT</translation>
+    </message>
+    <message>
+        <source>Reboot</source>
+        <translation>Reboot</translation>
+    </message>
+    <message>
+        <source>Reset</source>
+        <translation>Reset</translation>
+    </message>
+    <message>
+        <source>Restore</source>
+        <translation>Restore</translation>
+    </message>
+    <message>
+        <source>Restore Success</source>
+        <translation>Restore Success</translation>
+    </message>
+    <message>
+        <source>Restore failed reboot...</source>
+        <translation>Restore failed reboot...</translation>
+    </message>
+    <message>
+        <source>Search</source>
+        <translation>Search</translation>
+    </message>
+    <message>
+        <source>Select Upgrade pack</source>
+        <translation>Select Upgrade pack</translation>
+    </message>
+    <message>
+        <source>Select Upgrade type</source>
+        <translation>Select Upgrade type</translation>
+    </message>
+    <message>
+        <source>Set</source>
+        <translation>Set</translation>
+    </message>
+    <message>
+        <source>Set Success</source>
+        <translation>Set Success</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>TYPE1</source>
+        <translation>TYPE1</translation>
+    </message>
+    <message>
+        <source>TYPE2</source>
+        <translation>TYPE2</translation>
+    </message>
+    <message>
+        <source>The network information is incomplete</source>
+        <translation>The network information is incomplete</translation>
+    </message>
+    <message>
+        <source>Type</source>
+        <translation>Type</translation>
+    </message>
+    <message>
+        <source>UP</source>
+        <translation>UP</translation>
+    </message>
+    <message>
+        <source>UPGRADE v2.7</source>
+        <translation>UPGRADE v2.7</translation>
+    </message>
+    <message>
+        <source>Upgrade</source>
+        <translation>Upgrade</translation>
+    </message>
+    <message>
+        <source>Upgrade Success</source>
+        <translation>Upgrade Success</translation>
+    </message>
+    <message>
+        <source>Upgrade file type does not match</source>
+        <translation>Upgrade file type does not match</translation>
+    </message>
+    <message>
+        <source>Upgrade file type does not match, whether to continue to Upgrade?</source>
+        <translation>Upgrade file type does not match, whether to continue to Upgrade?</translation>
+    </message>
+    <message>
+        <source>Uptime</source>
+        <translation>Uptime</translation>
+    </message>
+    <message>
+        <source>Warning</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
+        <source>arm upgrade file not found reboot...</source>
+        <translation>arm upgrade file not found reboot...</translation>
+    </message>
+    <message>
+        <source>backup failed</source>
+        <translation>backup failed</translation>
+    </message>
+    <message>
+        <source>board is not enough disk space</source>
+        <translation>board is not enough disk space</translation>
+    </message>
+    <message>
+        <source>connected</source>
+        <translation>connected</translation>
+    </message>
+    <message>
+        <source>connecting...</source>
+        <translation>connecting...</translation>
+    </message>
+    <message>
+        <source>disconnect</source>
+        <translation>disconnect</translation>
+    </message>
+    <message>
+        <source>exist</source>
+        <translation>exist</translation>
+    </message>
+    <message>
+        <source>file verify fail reboot...</source>
+        <translation>file verify fail reboot...</translation>
+    </message>
+    <message>
+        <source>file verify succeed upgradeing...</source>
+        <translation>file verify succeed upgradeing...</translation>
+    </message>
+    <message>
+        <source>none</source>
+        <translation>none</translation>
+    </message>
+    <message>
+        <source>receive file finish</source>
+        <translation>receive file finish</translation>
+    </message>
+    <message>
+        <source>restoring...</source>
+        <translation>restoring...</translation>
+    </message>
+    <message>
+        <source>select upgrade pack</source>
+        <translation>select upgrade pack</translation>
+    </message>
+    <message>
+        <source>start backup</source>
+        <translation>start backup</translation>
+    </message>
+    <message>
+        <source>start receive</source>
+        <translation>start receive</translation>
+    </message>
+    <message>
+        <source>timed out</source>
+        <translation>timed out</translation>
+    </message>
+    <message>
+        <source>transmitting...</source>
+        <translation>transmitting...</translation>
+    </message>
+    <message>
+        <source>upgrade fail reboot...</source>
+        <translation>upgrade fail reboot...</translation>
+    </message>
+    <message>
+        <source>waiting upgrade start</source>
+        <translation>waiting upgrade start</translation>
+    </message>
+    <message>
+        <source>中文</source>
+        <translation>中文</translation>
+    </message>
+</context>
+<context>
+    <name>MyThread</name>
+    <message>
+        <source>Day</source>
+        <translation>Day</translation>
+    </message>
+</context>
+</TS>

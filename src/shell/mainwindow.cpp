@@ -1,0 +1,144 @@
+#include "mainwindow.h"
+#include "ui_mainwindow.h"
+
+#include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QCursor>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QTcpSocket>
+#include <QUdpSocket>
+#include <QUrl>
+
+#include "padposition.h"
+
+MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWindow)
+{
+    ui->setupUi(this);
+    setWindowTitle(tr("UPGRADE v2.7"));
+    ui->tabWidget->setCurrentIndex(0);
+    ui->labVideo->resize(ui->widget->size());
+    ui->mac4_lineEdit->setEnabled(true);
+    ui->mac5_lineEdit->setEnabled(true);
+    ui->mac6_lineEdit->setEnabled(true);
+    ui->change_mac_pushButton->setVisible(true);
+    load_oem_logo();
+
+    static const int column_widths[] = {55, 118, 118, 118, 150, 118, 238, 118, 55};
+    for (int column = 0; column < 9; ++column)
+        ui->treeWidget->setColumnWidth(column, column_widths[column]);
+    adjust_label_sizes();
+    ui->query_Button->setFocus(Qt::OtherFocusReason);
+    ui->query_Button->setDefault(true);
+
+    client_id_fixed = false;
+    connect_flag = false;
+    upgrading = false;
+    backup_started = false;
+    work_type = 1;
+    tcp_op = 1;
+    auto_backup_active = false;
+    rtsp_connected = false;
+    auto_backup = false;
+    model_type = true;
+    ui->worktype_comboBox->setCurrentIndex(0);
+
+    // A file dropped on the file name edit or the log pane must reach dropEvent, not be pasted as text.
+    ui->textEdit->setAcceptDrops(false);
+    ui->upgrade_filename_lineEdit->setAcceptDrops(false);
+    setAcceptDrops(true);
+
+    mode = QStringLiteral("Simple");
+    partition_count = 10;
+    read_config();
+    createItemMent();
+    generate_client_id();
+    client_id_fixed = true;
+
+    group_address = new QHostAddress(QStringLiteral("239.255.255.251"));
+    send_socket = new QUdpSocket(this);
+    init_tcp_client();
+    osd_socket = new QUdpSocket(this);
+    osd_port = 1259;
+    osd_menu_open = false;
+    upgrade_finish_flag = 0;
+    list_local_interfaces();
+    selected_ip_index = -1;
+    multicast_socket = new QUdpSocket(this);
+    connect(multicast_socket, &QUdpSocket::readyRead, this, &MainWindow::receive);
+    unicast_socket = new QUdpSocket(this);
+    connect(unicast_socket, &QUdpSocket::readyRead, this, &MainWindow::receive_unicast);
+    install_validators();
+    ui->treeWidget->setSortingEnabled(true);
+}
+
+MainWindow::~MainWindow()
+{
+    delete ui;
+    delete group_address;
+    delete osd_address;
+}
+
+void MainWindow::resizeEvent(QResizeEvent*)
+{
+    ui->labVideo->resize(ui->widget->size());
+
+    // The pad's geometry is only current while the Preview tab is shown.
+    const int previous_tab = ui->tabWidget->currentIndex();
+    ui->tabWidget->setCurrentIndex(4);
+    QPoint position = menu_pad_position(ui->widget->size(), ui->menu_widget->size());
+    if (ui->menu_widget->pos() != position)
+        ui->menu_widget->move(position);
+    ui->tabWidget->setCurrentIndex(previous_tab);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    const auto answer = QMessageBox::warning(this, tr("Warning"), tr("Do you really want to exit?"),
+                                             QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::NoButton);
+    if (answer != QMessageBox::Ok) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    tcpClient->close();
+    if (rtsp_connected)
+        on_rtsp_connect_Button_clicked();
+    save_config();
+}
+
+void MainWindow::contextMenuEvent(QContextMenuEvent* event)
+{
+    if (!ui->treeWidget->currentItem() || !ui->treeWidget->hasFocus())
+        return;
+    if (item_menu->actions().isEmpty()) {
+        item_menu->addAction(upgrade_action);
+        item_menu->addAction(config_action);
+        item_menu->addAction(backup_action);
+        item_menu->addAction(preview_action);
+        item_menu->addAction(flicker_action);
+        item_menu->addAction(close_flicker_action);
+        item_menu->addAction(reboot_action);
+    }
+    item_menu->exec(QCursor::pos());
+    event->accept();
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (event->mimeData()->hasFormat(QStringLiteral("text/uri-list")))
+        event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.isEmpty())
+        return;
+    const QString path = urls.first().toLocalFile();
+    if (!path.isEmpty())
+        ui->upgrade_filename_lineEdit->setText(path);
+}

@@ -1,0 +1,224 @@
+#ifndef MAINWINDOW_H
+#define MAINWINDOW_H
+
+#include <QAbstractSocket>
+#include <QByteArray>
+#include <QFile>
+#include <QFileInfo>
+#include <QHostAddress>
+#include <QImage>
+#include <QMainWindow>
+#include <QModelIndex>
+#include <QString>
+#include <QVariant>
+#include <QVector>
+
+#include <netinet/in.h>
+
+#include "devinfo.h"
+#include "discoverymessages.h"
+
+QT_BEGIN_NAMESPACE
+namespace Ui {
+class MainWindow;
+}
+class QAction;
+class QMenu;
+class QTcpSocket;
+class QTimer;
+class QTreeWidgetItem;
+class QUdpSocket;
+QT_END_NAMESPACE
+
+class QFFmpeg;
+class RtspThread;
+
+// One partition of the camera's flash, as its version report lists it.
+struct PartitionRecord {
+    QString device;
+    QString size;
+    QString erase_size;
+    QString name;
+};
+
+// The one window of the tool. It owns every socket, timer and worker; each subsystem implements its
+// part of the class in its own source file (shell, discovery, upgrade, preview).
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    static bool is_valid_host_ip(const QString& text);
+    static bool is_valid_netmask(const QString& text);
+    static bool is_valid_mac_tail(const QString& text);
+    static void delay_ms(int msecs);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private slots:
+    // Search tab and device list
+    void on_search_Button_clicked();
+    void on_treeWidget_doubleClicked(QModelIndex index);
+    void receive();
+    void receive_unicast();
+    void ReceiveThread(QVariant info, qint8 msgType);
+    void createItemMent();
+    void onGrpMenuTriggered(QAction* action);
+
+    // Config tab
+    void on_dhcp_comboBox_currentIndexChanged(int index);
+    void on_set_net_pushButton_clicked();
+    void on_reset_net_pushButton_clicked();
+    void on_change_mac_pushButton_clicked();
+
+    // Upgrade tab and the device connection
+    void on_upgrade_type_comboBox_activated(int index);
+    void on_query_Button_clicked();
+    void on_open_Button_clicked();
+    void on_upgrade_Button_clicked();
+    void readMessage();
+    void displayError(QAbstractSocket::SocketError socketError);
+    void upgrade_success();
+
+    // Backup tab
+    void on_backup_pushButton_clicked();
+    void on_restore_pushButton_clicked();
+    void backup_success();
+
+    // Preview tab and camera control
+    void on_rtsp_connect_Button_clicked();
+    void rtsp_SetImage(QImage image);
+    void dispose_osd_command(int control_cmd);
+    void on_osd_menu_Button_pressed();
+    void on_osd_menu_Button_released();
+    void on_osd_back_Button_pressed();
+    void on_osd_back_Button_released();
+    void on_osd_ok_Button_pressed();
+    void on_osd_ok_Button_released();
+    void on_osd_up_Button_pressed();
+    void on_osd_up_Button_released();
+    void on_osd_down_Button_pressed();
+    void on_osd_down_Button_released();
+    void on_osd_left_Button_pressed();
+    void on_osd_left_Button_released();
+    void on_osd_right_Button_pressed();
+    void on_osd_right_Button_released();
+
+    // Bottom row
+    void on_language_comboBox_activated(int index);
+    void on_worktype_comboBox_activated(int index);
+
+private:
+    // shell
+    void read_config();
+    void save_config();
+    void load_oem_logo();
+    void install_translator();
+    void retranslate_form();
+    void install_validators();
+    void adjust_label_sizes();
+    void refill_upgrade_type_list();
+
+    // discovery
+    void generate_client_id();
+    void list_local_interfaces();
+    bool initSocket();
+    bool addGroup();
+    void send(cmdType cmd);
+    void insertData(Dev_info record);
+    bool check_network_info();
+    void fill_network_form(QTreeWidgetItem* item);
+
+    // upgrade
+    void init_tcp_client();
+    bool connect_device();
+    void unpack(char* record);
+    void unpack_o(char* record);
+    void parse_partition_table(const QString& text);
+
+    // preview
+    bool IP_Test(QString address, int port);
+    QString set_ptz_speed(QString cmd, qint8 pan_speed, qint8 tilt_speed);
+    void send_osd_command(QHostAddress& address, quint16 port, QString command);
+
+    Ui::MainWindow* ui;
+    QTcpSocket* tcpClient = nullptr;
+    QUdpSocket* osd_socket = nullptr;
+    bool connect_flag = false;
+    bool upgrading = false;
+    QString mode = QStringLiteral("Simple");
+    QString language;
+    QFile* local_file = nullptr;
+    qint64 total_bytes = 0;
+    qint64 progress_value = 0;
+    qint64 bytes_sent = 0;
+    QString file_name;
+    QByteArray out_block;
+    int upgrade_file_type = 1;
+    qint8 query_mode = 0;
+    PartitionRecord partition_table[10];
+    qint8 partition_count = 10;
+    QString client_id;
+    QString request_id;
+    bool client_id_fixed = true;
+    QVector<Dev_info> device_list;
+    QFile* backup_file = nullptr;
+    QString backup_name;
+    qint64 backup_size = 0;
+    qint64 backup_received = 0;
+    QString backup_md5;
+    QFileInfo backup_file_info;
+    bool backup_started = false;
+    QMenu* item_menu = nullptr;
+    QAction* upgrade_action = nullptr;
+    QAction* config_action = nullptr;
+    QAction* backup_action = nullptr;
+    QAction* preview_action = nullptr;
+    QAction* flicker_action = nullptr;
+    QAction* close_flicker_action = nullptr;
+    QAction* reboot_action = nullptr;
+    QUdpSocket* send_socket = nullptr;
+    QUdpSocket* unicast_socket = nullptr;
+    QString local_ips[32];
+    int local_ip_count = 0;
+    int selected_ip_index = -1;
+    QUdpSocket* multicast_socket = nullptr;
+    QHostAddress* group_address = nullptr;
+    // BSD sockets need no library start-up, so there is no start-up data member.
+    int raw_socket = -1;
+    sockaddr_in local_addr{};
+    ip_mreq group_request{};
+    int reuse_flag = 0;
+    QTimer* upgrade_timer = nullptr;
+    QTimer* backup_timer = nullptr;
+    QString soc_version_letter;
+    QString soc_version;
+    QString model_name;
+    bool verify = false;
+    bool auto_backup = false;
+    bool model_type = true;
+    bool mac_modify = false;
+    int work_type = 1;
+    int tcp_op = 1;
+    bool auto_backup_active = false;
+    bool rtsp_connected = false;
+    QFFmpeg* ffmpeg = nullptr;
+    RtspThread* rtsp_thread = nullptr;
+    QHostAddress* osd_address = nullptr;
+    int osd_port = 1259;
+    bool osd_menu_open = false;
+    int upgrade_finish_flag = 0;
+
+    // Tests reach the internals through their own specialisation of this template.
+    template <typename Tag> friend class MainWindowAccess;
+};
+
+#endif // MAINWINDOW_H
