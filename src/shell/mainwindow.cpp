@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QTcpSocket>
+#include <QTimer>
 #include <QUdpSocket>
 #include <QUrl>
 
@@ -84,12 +85,20 @@ MainWindow::~MainWindow()
 
 void MainWindow::resizeEvent(QResizeEvent*)
 {
+    place_menu_pad();
+    // The first resize comes before the tab pages are laid out; place the pad again once they are.
+    if (!isVisible())
+        QTimer::singleShot(0, this, &MainWindow::place_menu_pad);
+}
+
+void MainWindow::place_menu_pad()
+{
     ui->labVideo->resize(ui->widget->size());
 
     // The pad's geometry is only current while the Preview tab is shown.
     const int previous_tab = ui->tabWidget->currentIndex();
     ui->tabWidget->setCurrentIndex(4);
-    QPoint position = menu_pad_position(ui->widget->size(), ui->menu_widget->size());
+    const QPoint position = menu_pad_position(ui->widget->size(), ui->menu_widget->size());
     if (ui->menu_widget->pos() != position)
         ui->menu_widget->move(position);
     ui->tabWidget->setCurrentIndex(previous_tab);

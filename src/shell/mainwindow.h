@@ -123,6 +123,7 @@ private:
     void load_oem_logo();
     void install_translator();
     void retranslate_form();
+    void place_menu_pad();
     void install_validators();
     void adjust_label_sizes();
     void refill_upgrade_type_list();
