@@ -79,6 +79,8 @@ void DeviceSession::drop()
     closedByCamera = true;
     state = State::Finished;
     outbox.clear();
+    if (file)
+        file->close(); // what arrived stays on disk for the test to compare
     socket->abort();
     deleteLater();
 }

@@ -1,0 +1,91 @@
+#ifndef CAMSIMRUN_H
+#define CAMSIMRUN_H
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QList>
+#include <QProcess>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTest>
+#include <functional>
+
+// A camsim process for one test: started with the given arguments, its event log read back as JSON objects.
+class CamsimRun
+{
+public:
+    explicit CamsimRun(const QString& eventsPath = QString()) : eventsPath(eventsPath) {}
+    ~CamsimRun() { stop(); }
+
+    bool start(const QStringList& args)
+    {
+        if (eventsPath.isEmpty())
+            eventsPath = dir.filePath("events.jsonl");
+        storePath = dir.filePath("store");
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.start(CAMSIM_PATH, QStringList{"--events", eventsPath, "--store", storePath} + args);
+        if (!process.waitForStarted(5000))
+            return false;
+        return waitFor([](const QJsonObject& e) { return e.value("event") == "ready"; }, 10000);
+    }
+
+    void stop()
+    {
+        if (process.state() == QProcess::NotRunning)
+            return;
+        process.terminate();
+        if (!process.waitForFinished(5000))
+            process.kill();
+        process.waitForFinished(1000);
+    }
+
+    QList<QJsonObject> events() const
+    {
+        QList<QJsonObject> all;
+        QFile file(eventsPath);
+        if (!file.open(QIODevice::ReadOnly))
+            return all;
+        for (const QByteArray& line : file.readAll().split('\n'))
+            if (!line.isEmpty())
+                all.append(QJsonDocument::fromJson(line).object());
+        return all;
+    }
+
+    QList<QJsonObject> events(const QString& name) const
+    {
+        QList<QJsonObject> matching;
+        for (const QJsonObject& e : events())
+            if (e.value("event") == name)
+                matching.append(e);
+        return matching;
+    }
+
+    // Polls the event log while the caller's event loop keeps running.
+    bool waitFor(const std::function<bool(const QJsonObject&)>& match, int timeoutMs) const
+    {
+        QElapsedTimer clock;
+        clock.start();
+        do {
+            for (const QJsonObject& e : events())
+                if (match(e))
+                    return true;
+            QTest::qWait(20);
+        } while (clock.elapsed() < timeoutMs);
+        return false;
+    }
+
+    bool waitForEvent(const QString& name, int timeoutMs) const
+    {
+        return waitFor([&](const QJsonObject& e) { return e.value("event") == name; }, timeoutMs);
+    }
+
+    QTemporaryDir dir;
+    QString eventsPath;
+    QString storePath;
+    QProcess process;
+};
+
+#endif // CAMSIMRUN_H
