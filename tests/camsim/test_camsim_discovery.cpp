@@ -7,12 +7,19 @@
 #include <QUuid>
 #include <QtTest>
 
-namespace {
+namespace
+{
 
 const QHostAddress kGroup("239.255.255.251");
 
-QString cameraIp(int index) { return QString("198.18.1.%1").arg(index + 1); }
-QString deviceId(int index) { return QString("A%1").arg(index) + QString(30, '0'); }
+QString cameraIp(int index)
+{
+    return QString("198.18.1.%1").arg(index + 1);
+}
+QString deviceId(int index)
+{
+    return QString("A%1").arg(index) + QString(30, '0');
+}
 
 struct Received {
     QByteArray bytes;
@@ -57,8 +64,10 @@ void TestCamsimDiscovery::initTestCase()
 
     // The same three-socket shape as the tool: group receiver, unicast receiver and sender on port 8005.
     QVERIFY(group.bind(QHostAddress::AnyIPv4, 8005, QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint));
-    QVERIFY(group.joinMulticastGroup(kGroup, QNetworkInterface::interfaceFromName(qEnvironmentVariable("SIMLAN_TOOL_IF"))));
-    QVERIFY(unicast.bind(QHostAddress(toolIp), 8005, QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint));
+    QVERIFY(group.joinMulticastGroup(
+        kGroup, QNetworkInterface::interfaceFromName(qEnvironmentVariable("SIMLAN_TOOL_IF"))));
+    QVERIFY(
+        unicast.bind(QHostAddress(toolIp), 8005, QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint));
     firstSearch = exchange("SEARCH * UPGRADE\r\nClient ID:" + clientId.toLatin1());
 }
 
@@ -76,8 +85,8 @@ QList<Received> TestCamsimDiscovery::exchange(const QByteArray& datagram, int wa
                 r.bytes.resize(int(socket->pendingDatagramSize()));
                 socket->readDatagram(r.bytes.data(), r.bytes.size(), &r.from);
                 r.unicast = socket == &unicast;
-                if (!r.bytes.startsWith("SEARCH") && !r.bytes.startsWith("CONFIGNET")
-                    && !r.bytes.startsWith("CAMERA_"))
+                if (!r.bytes.startsWith("SEARCH") && !r.bytes.startsWith("CONFIGNET") &&
+                    !r.bytes.startsWith("CAMERA_"))
                     all.append(r);
             }
         }
@@ -107,27 +116,30 @@ void TestCamsimDiscovery::searchReply_data()
     QTest::addColumn<int>("unicastCopies");
     QTest::addColumn<int>("minUptime");
     const QByteArray head = "REPLY OK \r\nClient ID:%C\r\nDevice ID:";
-    QTest::newRow("plain") << 0
-                           << head + "A0000000000000000000000000000000\r\nUptime=%U\r\nDHCP=0\r\nIP=198.18.1.1\r\n"
-                                     "MASK=255.254.0.0\r\nGATEWAY=198.18.0.1\r\nMAC=02:5A:C3:00:00:10\r\n"
-                                     "FDNS=198.18.0.1"
-                           << 1 << 0 << 90061;
+    QTest::newRow("plain")
+        << 0
+        << head + "A0000000000000000000000000000000\r\nUptime=%U\r\nDHCP=0\r\nIP=198.18.1.1\r\n"
+                  "MASK=255.254.0.0\r\nGATEWAY=198.18.0.1\r\nMAC=02:5A:C3:00:00:10\r\n"
+                  "FDNS=198.18.0.1"
+        << 1 << 0 << 90061;
     QTest::newRow("DHCP, multicast and unicast")
         << 1
-        << head + "A1000000000000000000000000000000\r\nUptime=%U\r\nDHCP=1\r\nIP=198.18.1.2\r\nMASK=255.254.0.0\r\n"
+        << head + "A1000000000000000000000000000000\r\nUptime=%U\r\nDHCP=1\r\nIP=198.18.1.2\r\nMASK=255.254."
+                  "0.0\r\n"
                   "GATEWAY=198.18.0.1\r\nMAC=02:5A:C3:00:00:11\r\nFDNS=198.18.0.1"
         << 1 << 1 << 59;
-    QTest::newRow("unicast only")
-        << 2
-        << head + "A2000000000000000000000000000000\r\nUptime=%U\r\nDHCP=0\r\nIP=198.18.1.3\r\nMASK=255.254.0.0\r\n"
-                  "GATEWAY=198.18.0.1\r\nMAC=02:5A:C3:00:00:12\r\nFDNS=198.18.0.1"
-        << 0 << 1 << 59;
+    QTest::newRow("unicast only") << 2
+                                  << head + "A2000000000000000000000000000000\r\nUptime=%U\r\nDHCP=0\r\nIP="
+                                            "198.18.1.3\r\nMASK=255.254.0.0\r\n"
+                                            "GATEWAY=198.18.0.1\r\nMAC=02:5A:C3:00:00:12\r\nFDNS=198.18.0.1"
+                                  << 0 << 1 << 59;
     QTest::newRow("truncated") << 3
                                << head + "A3000000000000000000000000000000\r\nUptime=%U\r\nDHCP=0\r\n"
                                          "IP=198.18.1.4\r\nMAS"
                                << 1 << 0 << 59;
-    static const char withNul[] = "A4000000000000000000000000000000\r\nUptime=%U\r\nDHCP=0\r\n\0IP=198.18.1.5\r\n"
-                                  "MASK=255.254.0.0\r\nGATEWAY=198.18.0.1\r\nMAC=02:5A:C3:00:00:14\r\nFDNS=198.18.0.1";
+    static const char withNul[] =
+        "A4000000000000000000000000000000\r\nUptime=%U\r\nDHCP=0\r\n\0IP=198.18.1.5\r\n"
+        "MASK=255.254.0.0\r\nGATEWAY=198.18.0.1\r\nMAC=02:5A:C3:00:00:14\r\nFDNS=198.18.0.1";
     QTest::newRow("NUL inside") << 4 << head + QByteArray(withNul, sizeof withNul - 1) << 1 << 0 << 59;
     QTest::newRow("missing keys") << 5
                                   << head + "A5000000000000000000000000000000\r\nDHCP=0\r\nIP=198.18.1.6\r\n"
@@ -182,27 +194,34 @@ void TestCamsimDiscovery::configNet_data()
                             << "dhcp=0\nipaddr=198.18.1.8\nnetmask=255.254.0.0\ngateway=198.18.0.1\n"
                                "fdns=198.18.0.53\nmacaddr=02:5A:C3:AB:CD:EF"
                             << QByteArray("SUCCEED *")
-                            << QByteArray("DHCP=0\r\nIP=198.18.1.8\r\nMASK=255.254.0.0\r\nGATEWAY=198.18.0.1\r\n"
-                                          "MAC=02:5A:C3:AB:CD:EF\r\nFDNS=198.18.0.53");
-    QTest::newRow("empty DNS") << 7
-                               << "dhcp=0\nipaddr=198.18.1.8\nnetmask=255.254.0.0\ngateway=198.18.0.1\nfdns=\n"
-                                  "macaddr=02:5A:C3:AB:CD:EE"
-                               << QByteArray("SUCCEED *") << QByteArray("MAC=02:5A:C3:AB:CD:EE\r\nFDNS=");
+                            << QByteArray(
+                                   "DHCP=0\r\nIP=198.18.1.8\r\nMASK=255.254.0.0\r\nGATEWAY=198.18.0.1\r\n"
+                                   "MAC=02:5A:C3:AB:CD:EF\r\nFDNS=198.18.0.53");
+    QTest::newRow("empty DNS")
+        << 7
+        << "dhcp=0\nipaddr=198.18.1.8\nnetmask=255.254.0.0\ngateway=198.18.0.1\nfdns=\n"
+           "macaddr=02:5A:C3:AB:CD:EE"
+        << QByteArray("SUCCEED *") << QByteArray("MAC=02:5A:C3:AB:CD:EE\r\nFDNS=");
     QTest::newRow("DHCP ignores the address fields")
-        << 7 << "dhcp=1\nipaddr=x\nnetmask=\ngateway=\nfdns=\nmacaddr=02:5A:C3:AB:CD:ED" << QByteArray("SUCCEED *")
-        << QByteArray("DHCP=1\r\nIP=198.18.1.8\r\nMASK=255.254.0.0\r\nGATEWAY=198.18.0.1\r\nMAC=02:5A:C3:AB:CD:ED\r\n"
+        << 7 << "dhcp=1\nipaddr=x\nnetmask=\ngateway=\nfdns=\nmacaddr=02:5A:C3:AB:CD:ED"
+        << QByteArray("SUCCEED *")
+        << QByteArray("DHCP=1\r\nIP=198.18.1.8\r\nMASK=255.254.0.0\r\nGATEWAY=198.18.0.1\r\nMAC=02:5A:C3:AB:"
+                      "CD:ED\r\n"
                       "FDNS=");
-    QTest::newRow("netmask with holes") << 7
-                                        << "dhcp=0\nipaddr=198.18.1.8\nnetmask=255.0.255.0\ngateway=198.18.0.1\n"
-                                           "fdns=\nmacaddr=02:5A:C3:AB:CD:EF"
-                                        << QByteArray("FAILED * ") << QByteArray("MAC=02:5A:C3:AB:CD:ED\r\nFDNS=");
-    QTest::newRow("gateway outside the network")
-        << 7 << "dhcp=0\nipaddr=198.18.1.8\nnetmask=255.254.0.0\ngateway=198.20.0.1\nfdns=\nmacaddr=02:5A:C3:AB:CD:EF"
+    QTest::newRow("netmask with holes")
+        << 7
+        << "dhcp=0\nipaddr=198.18.1.8\nnetmask=255.0.255.0\ngateway=198.18.0.1\n"
+           "fdns=\nmacaddr=02:5A:C3:AB:CD:EF"
+        << QByteArray("FAILED * ") << QByteArray("MAC=02:5A:C3:AB:CD:ED\r\nFDNS=");
+    QTest::newRow("gateway outside the network") << 7
+                                                 << "dhcp=0\nipaddr=198.18.1.8\nnetmask=255.254.0.0\ngateway="
+                                                    "198.20.0.1\nfdns=\nmacaddr=02:5A:C3:AB:CD:EF"
+                                                 << QByteArray("FAILED * ") << QByteArray();
+    QTest::newRow("short MAC")
+        << 7
+        << "dhcp=0\nipaddr=198.18.1.8\nnetmask=255.254.0.0\ngateway=198.18.0.1\nfdns=\n"
+           "macaddr=02:5A:C3:AB:CD"
         << QByteArray("FAILED * ") << QByteArray();
-    QTest::newRow("short MAC") << 7
-                               << "dhcp=0\nipaddr=198.18.1.8\nnetmask=255.254.0.0\ngateway=198.18.0.1\nfdns=\n"
-                                  "macaddr=02:5A:C3:AB:CD"
-                               << QByteArray("FAILED * ") << QByteArray();
     QTest::newRow("dhcp=2") << 7 << "dhcp=2\nipaddr=\nnetmask=\ngateway=\nfdns=\nmacaddr=02:5A:C3:AB:CD:EF"
                             << QByteArray("FAILED * ") << QByteArray();
     QTest::newRow("unknown device") << 9
@@ -224,11 +243,12 @@ void TestCamsimDiscovery::configNet()
     }
     QCOMPARE(answers.size(), 1);
     QCOMPARE(answers[0].from, QHostAddress(cameraIp(target)));
-    QCOMPARE(answers[0].bytes, answerHead + "\nClient ID:" + clientId.toLatin1() + "\nDevice ID:"
-                                   + deviceId(target).toLatin1());
+    QCOMPARE(answers[0].bytes, answerHead + "\nClient ID:" + clientId.toLatin1() +
+                                   "\nDevice ID:" + deviceId(target).toLatin1());
     if (replyTail.isEmpty())
         return;
-    const QList<Received> search = repliesFrom(exchange("SEARCH * UPGRADE\r\nClient ID:" + clientId.toLatin1()), target);
+    const QList<Received> search =
+        repliesFrom(exchange("SEARCH * UPGRADE\r\nClient ID:" + clientId.toLatin1()), target);
     QCOMPARE(search.size(), 1);
     QVERIFY2(search[0].bytes.endsWith(replyTail), search[0].bytes.constData());
 }
@@ -275,9 +295,12 @@ void TestCamsimDiscovery::rebootSilence()
     QCOMPARE(after.size(), 1);
     QVERIFY2(after[0].bytes.contains("\r\nUptime=0\r\n") || after[0].bytes.contains("\r\nUptime=1\r\n"),
              after[0].bytes.constData());
-    QVERIFY(camsim->waitFor([&](const QJsonObject& e) {
-        return e.value("event") == "udp_in" && e.value("to") == "group" && e.value("text").toString() == search;
-    }, 1000));
+    QVERIFY(camsim->waitFor(
+        [&](const QJsonObject& e) {
+            return e.value("event") == "udp_in" && e.value("to") == "group" &&
+                   e.value("text").toString() == search;
+        },
+        1000));
 }
 
 QTEST_GUILESS_MAIN(TestCamsimDiscovery)

@@ -8,7 +8,8 @@
 #include <QtEndian>
 #include <QtTest>
 
-namespace {
+namespace
+{
 
 const char* const kCamera = "127.0.0.21";
 const char* const kViscaCamera = "127.0.0.22";
@@ -22,8 +23,14 @@ struct Rec {
     QByteArray data; // whole field
 };
 
-int recordSize(const QString& layout) { return layout == "TYPE2" ? 2124 : 2320; }
-int dataOffset(int size) { return size == 2124 ? 76 : 272; }
+int recordSize(const QString& layout)
+{
+    return layout == "TYPE2" ? 2124 : 2320;
+}
+int dataOffset(int size)
+{
+    return size == 2124 ? 76 : 272;
+}
 
 QByteArray request(int size, char type, qint32 length, qint32 status, const QByteArray& name,
                    const QByteArray& data, qint32 param = 1)
@@ -38,9 +45,15 @@ QByteArray request(int size, char type, qint32 length, qint32 status, const QByt
     return r;
 }
 
-QByteArray text(const QByteArray& field) { return field.left(field.indexOf('\0') < 0 ? field.size() : field.indexOf('\0')); }
+QByteArray text(const QByteArray& field)
+{
+    return field.left(field.indexOf('\0') < 0 ? field.size() : field.indexOf('\0'));
+}
 
-QByteArray md5Text(const QByteArray& bytes) { return QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex(); }
+QByteArray md5Text(const QByteArray& bytes)
+{
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex();
+}
 
 bool readRecord(QTcpSocket& socket, int size, Rec* out, int timeoutMs = 3000)
 {
@@ -49,8 +62,8 @@ bool readRecord(QTcpSocket& socket, int size, Rec* out, int timeoutMs = 3000)
     while (socket.bytesAvailable() < size) {
         if (clock.elapsed() > timeoutMs)
             return false;
-        if (!socket.waitForReadyRead(50) && socket.state() != QAbstractSocket::ConnectedState
-            && socket.bytesAvailable() < size)
+        if (!socket.waitForReadyRead(50) && socket.state() != QAbstractSocket::ConnectedState &&
+            socket.bytesAvailable() < size)
             return false;
     }
     const QByteArray r = socket.read(size);
@@ -63,7 +76,10 @@ bool readRecord(QTcpSocket& socket, int size, Rec* out, int timeoutMs = 3000)
     return true;
 }
 
-QString token(const Rec& r) { return QString("%1%2").arg(QChar(r.type)).arg(r.status); }
+QString token(const Rec& r)
+{
+    return QString("%1%2").arg(QChar(r.type)).arg(r.status);
+}
 
 QByteArray firmware(int size)
 {
@@ -75,8 +91,9 @@ QByteArray firmware(int size)
 
 QStringList baseArgs(const QString& layout)
 {
-    return {"--address", kCamera,   "--layout",    layout, "--no-discovery", "--no-rtsp", "--no-visca",
-            "--verify-ms", "5",     "--flash-ms",  "5",    "--restore-ms",   "5",         "--reboot-ms", "100"};
+    return {"--address", kCamera,        "--layout",    layout,        "--no-discovery",
+            "--no-rtsp", "--no-visca",   "--verify-ms", "5",           "--flash-ms",
+            "5",         "--restore-ms", "5",           "--reboot-ms", "100"};
 }
 
 QStringList withFaults(QStringList args, const QStringList& faults)
@@ -93,7 +110,10 @@ bool waitClosed(QTcpSocket& socket, int timeoutMs)
     return socket.waitForDisconnected(timeoutMs) || socket.state() == QAbstractSocket::UnconnectedState;
 }
 
-QJsonObject readyCamera(const CamsimRun& run) { return run.events("ready").value(0).value("cameras").toArray().at(0).toObject(); }
+QJsonObject readyCamera(const CamsimRun& run)
+{
+    return run.events("ready").value(0).value("cameras").toArray().at(0).toObject();
+}
 
 // Runs a backup and returns every record up to 'B' 3 or 'B' 4.
 QList<Rec> backup(QTcpSocket& socket, int size)
@@ -141,12 +161,12 @@ void TestCamsimLoopback::versionReport_data()
     QTest::addColumn<bool>("tokenOk");
     QTest::newRow("TYPE1") << "TYPE1" << QStringList() << QByteArray("mako") << 2320 << true << true;
     QTest::newRow("TYPE2") << "TYPE2" << QStringList() << QByteArray("mako") << 2124 << true << true;
-    QTest::newRow("answers in the other layout") << "TYPE1" << QStringList{"other-layout"} << QByteArray("mako")
-                                                 << 2124 << true << true;
-    QTest::newRow("text without NUL") << "TYPE2" << QStringList{"unterminated-text"} << QByteArray("mako") << 2124
-                                      << false << true;
-    QTest::newRow("wrong token still answered") << "TYPE1" << QStringList() << QByteArray("abcd") << 2320 << true
-                                                << false;
+    QTest::newRow("answers in the other layout")
+        << "TYPE1" << QStringList{"other-layout"} << QByteArray("mako") << 2124 << true << true;
+    QTest::newRow("text without NUL")
+        << "TYPE2" << QStringList{"unterminated-text"} << QByteArray("mako") << 2124 << false << true;
+    QTest::newRow("wrong token still answered")
+        << "TYPE1" << QStringList() << QByteArray("abcd") << 2320 << true << false;
 }
 
 void TestCamsimLoopback::versionReport()
@@ -182,9 +202,11 @@ void TestCamsimLoopback::versionReport()
     if (terminated)
         QCOMPARE(r.length, text(r.data).size());
     QVERIFY(socket.state() == QAbstractSocket::ConnectedState);
-    QVERIFY(run.waitFor([&](const QJsonObject& e) {
-        return e.value("event") == "record_in" && e.value("token_ok").toBool() == tokenOk;
-    }, 2000));
+    QVERIFY(run.waitFor(
+        [&](const QJsonObject& e) {
+            return e.value("event") == "record_in" && e.value("token_ok").toBool() == tokenOk;
+        },
+        2000));
 }
 
 void TestCamsimLoopback::upgrade_data()
@@ -197,8 +219,10 @@ void TestCamsimLoopback::upgrade_data()
     QTest::addColumn<bool>("closes");
     QTest::addColumn<int>("storedBytes"); // firmware bytes the camera keeps, -1: none
     const int full = 10000;
-    QTest::newRow("TYPE1 success") << "TYPE1" << QStringList() << false << -1 << "U0 U3 U5 U7" << true << full;
-    QTest::newRow("TYPE2 success") << "TYPE2" << QStringList() << false << -1 << "U0 U3 U5 U7" << true << full;
+    QTest::newRow("TYPE1 success") << "TYPE1" << QStringList() << false << -1 << "U0 U3 U5 U7" << true
+                                   << full;
+    QTest::newRow("TYPE2 success") << "TYPE2" << QStringList() << false << -1 << "U0 U3 U5 U7" << true
+                                   << full;
     QTest::newRow("MD5 mismatch") << "TYPE1" << QStringList() << true << -1 << "U0 U3 U6" << true << full;
     QTest::newRow("verify-fail") << "TYPE1" << QStringList{"verify-fail"} << false << -1 << "U0 U3 U6" << true
                                  << full;
@@ -208,12 +232,12 @@ void TestCamsimLoopback::upgrade_data()
                                  << full;
     QTest::newRow("disk-full") << "TYPE1" << QStringList{"disk-full"} << false << -1 << "U1" << false << -1;
     QTest::newRow("negative size") << "TYPE1" << QStringList() << false << -5 << "U1" << false << -1;
-    QTest::newRow("drop-after-verify") << "TYPE1" << QStringList{"drop-after-verify"} << false << -1
-                                       << "U0 U3 U5" << true << full;
+    QTest::newRow("drop-after-verify")
+        << "TYPE1" << QStringList{"drop-after-verify"} << false << -1 << "U0 U3 U5" << true << full;
     QTest::newRow("drop-upload") << "TYPE1" << QStringList{"drop-upload=3000"} << false << -1 << "U0" << true
                                  << 3000;
-    QTest::newRow("drop-upload at half") << "TYPE2" << QStringList{"drop-upload"} << false << -1 << "U0" << true
-                                         << full / 2;
+    QTest::newRow("drop-upload at half")
+        << "TYPE2" << QStringList{"drop-upload"} << false << -1 << "U0" << true << full / 2;
 }
 
 void TestCamsimLoopback::upgrade()
@@ -278,20 +302,22 @@ void TestCamsimLoopback::backupRecords_data()
     const qint32 real = -99;
     QTest::newRow("TYPE1") << "TYPE1" << QStringList() << QByteArray("data.tar.gz") << real << real << true;
     QTest::newRow("TYPE2") << "TYPE2" << QStringList() << QByteArray("data.tar.gz") << real << real << true;
-    QTest::newRow("wrong MD5") << "TYPE1" << QStringList{"backup-bad-md5"} << QByteArray("data.tar.gz") << real
-                               << real << false;
-    QTest::newRow("name ../x") << "TYPE1" << QStringList{"backup-name=../x"} << QByteArray("../x") << real << real
-                               << true;
-    QTest::newRow("name /etc/x") << "TYPE2" << QStringList{"backup-name=/etc/x"} << QByteArray("/etc/x") << real
-                                 << real << true;
-    QTest::newRow("empty name") << "TYPE1" << QStringList{"backup-name="} << QByteArray("") << real << real << true;
-    QTest::newRow("name ..") << "TYPE1" << QStringList{"backup-name=.."} << QByteArray("..") << real << real << true;
-    QTest::newRow("negative size") << "TYPE1" << QStringList{"header-size=-5"} << QByteArray("data.tar.gz") << -5
-                                   << real << true;
+    QTest::newRow("wrong MD5") << "TYPE1" << QStringList{"backup-bad-md5"} << QByteArray("data.tar.gz")
+                               << real << real << false;
+    QTest::newRow("name ../x") << "TYPE1" << QStringList{"backup-name=../x"} << QByteArray("../x") << real
+                               << real << true;
+    QTest::newRow("name /etc/x") << "TYPE2" << QStringList{"backup-name=/etc/x"} << QByteArray("/etc/x")
+                                 << real << real << true;
+    QTest::newRow("empty name") << "TYPE1" << QStringList{"backup-name="} << QByteArray("") << real << real
+                                << true;
+    QTest::newRow("name ..") << "TYPE1" << QStringList{"backup-name=.."} << QByteArray("..") << real << real
+                             << true;
+    QTest::newRow("negative size") << "TYPE1" << QStringList{"header-size=-5"} << QByteArray("data.tar.gz")
+                                   << -5 << real << true;
     QTest::newRow("negative chunk") << "TYPE1" << QStringList{"chunk-length=-1"} << QByteArray("data.tar.gz")
                                     << real << -1 << true;
-    QTest::newRow("oversized chunk") << "TYPE2" << QStringList{"chunk-length=4096"} << QByteArray("data.tar.gz")
-                                     << real << 4096 << true;
+    QTest::newRow("oversized chunk") << "TYPE2" << QStringList{"chunk-length=4096"}
+                                     << QByteArray("data.tar.gz") << real << 4096 << true;
 }
 
 void TestCamsimLoopback::backupRecords()
@@ -400,7 +426,10 @@ void TestCamsimLoopback::segments()
     QFETCH(int, minFirst);
     QFETCH(int, maxFirst);
     QStringList args = withFaults(baseArgs("TYPE1"), faults);
-    args << "--verify-ms" << "100" << "--flash-ms" << "100";
+    args << "--verify-ms"
+         << "100"
+         << "--flash-ms"
+         << "100";
     CamsimRun run;
     QVERIFY(run.start(args));
     const QByteArray file = firmware(3000);
@@ -439,7 +468,8 @@ void TestCamsimLoopback::slowLink()
     QFETCH(int, minMs);
     QFETCH(int, maxMs);
     CamsimRun run;
-    QVERIFY(run.start(withFaults(baseArgs("TYPE1"), faults) << "--config" << QFINDTESTDATA("slow-camera.json")));
+    QVERIFY(
+        run.start(withFaults(baseArgs("TYPE1"), faults) << "--config" << QFINDTESTDATA("slow-camera.json")));
     QTcpSocket socket;
     socket.connectToHost(kCamera, 5555);
     QVERIFY(socket.waitForConnected(2000));
@@ -455,7 +485,8 @@ void TestCamsimLoopback::slowLink()
 void TestCamsimLoopback::rebootRefusesConnections()
 {
     QStringList args = baseArgs("TYPE1");
-    args << "--reboot-ms" << "700";
+    args << "--reboot-ms"
+         << "700";
     CamsimRun run;
     QVERIFY(run.start(args));
     const QByteArray file = firmware(100);
@@ -484,8 +515,8 @@ void TestCamsimLoopback::viscaLogged()
     CamsimRun run;
     QVERIFY(run.start({"--address", kViscaCamera, "--no-discovery", "--no-rtsp"}));
     QUdpSocket socket;
-    const QList<QByteArray> sent = {QByteArray::fromHex("810106010A0A0301FF"), QByteArray::fromHex("8101060610FF"),
-                                    QByteArray("\x00\xff", 2)};
+    const QList<QByteArray> sent = {QByteArray::fromHex("810106010A0A0301FF"),
+                                    QByteArray::fromHex("8101060610FF"), QByteArray("\x00\xff", 2)};
     for (const QByteArray& datagram : sent)
         socket.writeDatagram(datagram, QHostAddress(kViscaCamera), 1259);
     QVERIFY(run.waitFor([](const QJsonObject& e) { return e.value("hex") == "00 FF"; }, 3000));

@@ -1,5 +1,5 @@
-// camsim's RTSP service read by FFmpeg over loopback: the configured picture size, the track order, and refusal
-// of other paths.
+// camsim's RTSP service read by FFmpeg over loopback: the configured picture size, the track order, and
+// refusal of other paths.
 #include "camsimrun.h"
 
 #include <QtTest>
@@ -8,7 +8,8 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
-namespace {
+namespace
+{
 
 const char* const kCamera = "127.0.0.61";
 const char* const kPort = "8561";
@@ -72,8 +73,9 @@ void TestCamsimRtsp::stream_data()
     QTest::addColumn<int>("height");
     QTest::newRow("video 320x240") << QStringList{"--rtsp-size", "320x240"} << "/1" << true
                                    << QList<AVMediaType>{AVMEDIA_TYPE_VIDEO} << 320 << 240;
-    QTest::newRow("audio before video") << QStringList{"--rtsp-size", "176x144", "--rtsp-audio"} << "/1" << true
-                                        << QList<AVMediaType>{AVMEDIA_TYPE_AUDIO, AVMEDIA_TYPE_VIDEO} << 176 << 144;
+    QTest::newRow("audio before video")
+        << QStringList{"--rtsp-size", "176x144", "--rtsp-audio"} << "/1" << true
+        << QList<AVMediaType>{AVMEDIA_TYPE_AUDIO, AVMEDIA_TYPE_VIDEO} << 176 << 144;
     QTest::newRow("other path refused") << QStringList() << "/2" << false << QList<AVMediaType>() << 0 << 0;
 }
 
@@ -86,8 +88,8 @@ void TestCamsimRtsp::stream()
     QFETCH(int, width);
     QFETCH(int, height);
     CamsimRun run;
-    QVERIFY(run.start(QStringList{"--address", kCamera, "--no-discovery", "--no-visca", "--rtsp-port", kPort}
-                      + args));
+    QVERIFY(run.start(
+        QStringList{"--address", kCamera, "--no-discovery", "--no-visca", "--rtsp-port", kPort} + args));
     const Opened result = probe(path);
     QCOMPARE(result.ok, opens);
     QCOMPARE(result.tracks, tracks);

@@ -5,9 +5,13 @@
 #include <QJsonArray>
 #include <QRandomGenerator>
 
-namespace {
+namespace
+{
 
-QString hexOctet(quint32 value) { return QString("%1").arg(value & 0xff, 2, 16, QChar('0')).toUpper(); }
+QString hexOctet(quint32 value)
+{
+    return QString("%1").arg(value & 0xff, 2, 16, QChar('0')).toUpper();
+}
 
 QString defaultGateway(const QHostAddress& address)
 {
@@ -31,9 +35,13 @@ bool isDottedQuad(const QString& text)
 
 } // namespace
 
-QString layoutName(Layout layout) { return layout == Layout::Type1 ? "TYPE1" : "TYPE2"; }
+QString layoutName(Layout layout)
+{
+    return layout == Layout::Type1 ? "TYPE1" : "TYPE2";
+}
 
-CameraSpec generateCamera(quint32 seed, int index, const QHostAddress& address, const GenerateDefaults& defaults)
+CameraSpec generateCamera(quint32 seed, int index, const QHostAddress& address,
+                          const GenerateDefaults& defaults)
 {
     QRandomGenerator gen(seed * 2654435761u + quint32(index) * 40503u + 17u);
     CameraSpec cam;

@@ -8,13 +8,17 @@
 #include <QTcpSocket>
 #include <QTimer>
 
-namespace {
+namespace
+{
 
 constexpr int kTickMs = 50;
 constexpr int kSplitGapMs = 40;
 constexpr int kCloseGraceMs = 300;
 
-Layout otherLayout(Layout layout) { return layout == Layout::Type1 ? Layout::Type2 : Layout::Type1; }
+Layout otherLayout(Layout layout)
+{
+    return layout == Layout::Type1 ? Layout::Type2 : Layout::Type1;
+}
 
 // A text field that fills its whole field and so carries no NUL.
 QByteArray unterminated(const QByteArray& text, int fieldSize)
@@ -154,8 +158,8 @@ void DeviceSession::handleRecord(const record::Record& request)
 {
     QJsonObject fields = recordJson(request);
     if (request.type == 'Q' || request.type == 'B')
-        fields.insert("token_ok", record::textOf(request.name) == record::kToken
-                                      && request.data.left(4) == record::kToken);
+        fields.insert("token_ok", record::textOf(request.name) == record::kToken &&
+                                      request.data.left(4) == record::kToken);
     camera->log->write("record_in", camera->name(), fields);
 
     const Faults& faults = camera->spec.faults;
@@ -203,7 +207,8 @@ void DeviceSession::beginUpload(Upload kind, const record::Record& request)
         dropAt = dropSetting == -2 ? expected / 2 : dropSetting;
         file = new QFile(camera->storePath("firmware", uploadName), this);
         if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate))
-            camera->log->write("error", camera->name(), {{"reason", "cannot store upload: " + file->errorString()}});
+            camera->log->write("error", camera->name(),
+                               {{"reason", "cannot store upload: " + file->errorString()}});
         queueRecord('U', 0);
     } else {
         queueRecord('R', 3);
@@ -312,8 +317,8 @@ void DeviceSession::answerBackup()
     queueRecord('B', 1, size, name, md5);
     for (int at = 0; at < archive.size(); at += record::kMaxChunk) {
         const QByteArray chunk = archive.mid(at, record::kMaxChunk);
-        queueRecord('B', 2, faults.hostileChunkLength ? faults.chunkLength : qint32(chunk.size()), QByteArray(),
-                    chunk);
+        queueRecord('B', 2, faults.hostileChunkLength ? faults.chunkLength : qint32(chunk.size()),
+                    QByteArray(), chunk);
     }
     queueRecord('B', 3);
 }

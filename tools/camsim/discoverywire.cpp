@@ -3,9 +3,11 @@
 #include <QRegularExpression>
 #include <QStringList>
 
-namespace discovery {
+namespace discovery
+{
 
-namespace {
+namespace
+{
 
 QString idAfter(const QString& text, const QString& key)
 {
@@ -40,7 +42,10 @@ bool isUsableHost(quint32 ip)
     return first != 0 && first != 127 && first < 224 && (ip & 0xff) != 0xff && (ip & 0xff) != 0;
 }
 
-bool isNetmask(quint32 mask) { return mask != 0 && ((~mask + 1) & ~mask) == 0; }
+bool isNetmask(quint32 mask)
+{
+    return mask != 0 && ((~mask + 1) & ~mask) == 0;
+}
 
 } // namespace
 
@@ -74,7 +79,8 @@ Message parse(const QByteArray& datagram)
     return m;
 }
 
-QByteArray searchReply(const QString& clientId, const QString& deviceId, qint64 uptime, const NetSettings& net)
+QByteArray searchReply(const QString& clientId, const QString& deviceId, qint64 uptime,
+                       const NetSettings& net)
 {
     return QString("REPLY OK \r\nClient ID:%1\r\nDevice ID:%2\r\nUptime=%3\r\nDHCP=%4\r\nIP=%5\r\nMASK=%6\r\n"
                    "GATEWAY=%7\r\nMAC=%8\r\nFDNS=%9")
@@ -105,8 +111,8 @@ QByteArray damageReply(const QByteArray& reply, const QString& kind)
     QList<QByteArray> lines = reply.split('\n');
     for (int i = lines.size() - 1; i >= 0; --i) {
         const QByteArray& line = lines[i];
-        if (kind == "missing-keys"
-            && (line.startsWith("Uptime=") || line.startsWith("GATEWAY=") || line.startsWith("FDNS=")))
+        if (kind == "missing-keys" &&
+            (line.startsWith("Uptime=") || line.startsWith("GATEWAY=") || line.startsWith("FDNS=")))
             lines.removeAt(i);
         else if (kind == "short-mac" && line.startsWith("MAC="))
             lines[i] = line.left(4 + 10) + "\r";
@@ -148,8 +154,8 @@ bool settingsFromConfig(const Message& m, const NetSettings& current, NetSetting
             *reason = "unusable netmask";
             return false;
         }
-        if (!parseIPv4(m.values.value("gateway"), &gateway) || !isUsableHost(gateway)
-            || (gateway & mask) != (ip & mask) || gateway == ip) {
+        if (!parseIPv4(m.values.value("gateway"), &gateway) || !isUsableHost(gateway) ||
+            (gateway & mask) != (ip & mask) || gateway == ip) {
             *reason = "gateway outside the network";
             return false;
         }

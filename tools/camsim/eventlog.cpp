@@ -4,12 +4,16 @@
 
 #include <cstdio>
 
-EventLog::EventLog() { clock.start(); }
+EventLog::EventLog()
+{
+    clock.start();
+}
 
 bool EventLog::open(const QString& path, QString* error)
 {
-    const bool ok = path == "-" ? file.open(stdout, QIODevice::WriteOnly)
-                                : (file.setFileName(path), file.open(QIODevice::WriteOnly | QIODevice::Append));
+    const bool ok = path == "-"
+                        ? file.open(stdout, QIODevice::WriteOnly)
+                        : (file.setFileName(path), file.open(QIODevice::WriteOnly | QIODevice::Append));
     if (!ok)
         *error = QString("cannot open event log %1: %2").arg(path, file.errorString());
     return ok;
@@ -27,6 +31,12 @@ void EventLog::write(const QString& event, const QString& camera, QJsonObject fi
     file.flush();
 }
 
-QString EventLog::hex(const QByteArray& bytes) { return QString::fromLatin1(bytes.toHex(' ').toUpper()); }
+QString EventLog::hex(const QByteArray& bytes)
+{
+    return QString::fromLatin1(bytes.toHex(' ').toUpper());
+}
 
-QString EventLog::text(const QByteArray& bytes) { return QString::fromLatin1(bytes); }
+QString EventLog::text(const QByteArray& bytes)
+{
+    return QString::fromLatin1(bytes);
+}

@@ -14,7 +14,7 @@ public:
     bool open(const QString& path, QString* error); // "-" is standard output
     void write(const QString& event, const QString& camera, QJsonObject fields = QJsonObject());
 
-    static QString hex(const QByteArray& bytes); // "81 01 06 FF"
+    static QString hex(const QByteArray& bytes);  // "81 01 06 FF"
     static QString text(const QByteArray& bytes); // Latin-1, every byte kept
 
 private:

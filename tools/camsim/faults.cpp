@@ -1,6 +1,7 @@
 #include "faults.h"
 
-namespace {
+namespace
+{
 
 bool parseBool(const QString& value, bool hasValue, bool* ok)
 {
@@ -17,11 +18,24 @@ bool parseBool(const QString& value, bool hasValue, bool* ok)
 
 QStringList faultNames()
 {
-    return {"disk-full",         "verify-fail",      "upgrade-fail",     "arm-missing",
-            "drop-upload[=N]",   "drop-after-verify", "backup-fail",     "backup-bad-md5",
-            "restore-fail",      "slow-link=BPS",    "split-records",    "coalesce-records",
-            "other-layout",      "backup-name=TEXT", "unterminated-text", "chunk-length=N",
-            "header-size=N",     "reply=truncated|nul|missing-keys|short-mac",
+    return {"disk-full",
+            "verify-fail",
+            "upgrade-fail",
+            "arm-missing",
+            "drop-upload[=N]",
+            "drop-after-verify",
+            "backup-fail",
+            "backup-bad-md5",
+            "restore-fail",
+            "slow-link=BPS",
+            "split-records",
+            "coalesce-records",
+            "other-layout",
+            "backup-name=TEXT",
+            "unterminated-text",
+            "chunk-length=N",
+            "header-size=N",
+            "reply=truncated|nul|missing-keys|short-mac",
             "reply-mode=multicast|unicast|both"};
 }
 

@@ -44,9 +44,11 @@ bool GroupListener::start(const QHostAddress& interfaceAddress, QString* error)
     ip_mreq request{};
     request.imr_multiaddr.s_addr = inet_addr(discovery::kGroup);
     request.imr_interface.s_addr = htonl(interfaceAddress.toIPv4Address());
-    if (setsockopt(int(socket->socketDescriptor()), IPPROTO_IP, IP_ADD_MEMBERSHIP, &request, sizeof request) != 0) {
-        *error = QString("joining %1 on %2: %3")
-                     .arg(discovery::kGroup, interfaceAddress.toString(), QString::fromLocal8Bit(strerror(errno)));
+    if (setsockopt(int(socket->socketDescriptor()), IPPROTO_IP, IP_ADD_MEMBERSHIP, &request,
+                   sizeof request) != 0) {
+        *error =
+            QString("joining %1 on %2: %3")
+                .arg(discovery::kGroup, interfaceAddress.toString(), QString::fromLocal8Bit(strerror(errno)));
         return false;
     }
     connect(socket, &QUdpSocket::readyRead, this, &GroupListener::readDatagrams);

@@ -19,7 +19,8 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 int signalPipe[2] = {-1, -1};
 
@@ -78,8 +79,9 @@ int main(int argc, char* argv[])
     QCoreApplication::setApplicationName("camsim");
 
     QCommandLineParser parser;
-    parser.setApplicationDescription("Simulated network cameras: discovery (UDP 8005), device records (TCP 5555), "
-                                     "RTSP and control datagrams (UDP 1259).");
+    parser.setApplicationDescription(
+        "Simulated network cameras: discovery (UDP 8005), device records (TCP 5555), "
+        "RTSP and control datagrams (UDP 1259).");
     parser.addHelpOption();
     const QList<QCommandLineOption> options = {
         {"cameras", "Number of cameras (default: the JSON file's count, else 1).", "N"},
@@ -91,8 +93,9 @@ int main(int argc, char* argv[])
         {"seed", "Seed for the generated cameras.", "N", "1"},
         {"config", "JSON camera file (see README.md).", "FILE"},
         {"demo", "Use the built-in demo camera set (8 cameras)."},
-        {"fault", "Fault switch [INDEX:]NAME[=VALUE] for all cameras or camera INDEX; repeatable. Names: "
-                      + faultNames().join(", "),
+        {"fault",
+         "Fault switch [INDEX:]NAME[=VALUE] for all cameras or camera INDEX; repeatable. Names: " +
+             faultNames().join(", "),
          "FAULT"},
         {"reply-mode", "How discovery answers leave: multicast, unicast or both.", "MODE"},
         {"reply-delay-ms", "Each discovery answer waits a random 0..MS.", "MS", "0"},
@@ -105,7 +108,8 @@ int main(int argc, char* argv[])
         {"events", "Event log file, '-' for standard output.", "FILE", "-"},
         {"duration", "Quit after this many seconds.", "SEC"},
         {"no-discovery", "Do not serve UDP 8005 (required outside a private network namespace)."},
-        {"group-interface", "Address whose interface joins the discovery group (default: first camera).", "ADDR"},
+        {"group-interface", "Address whose interface joins the discovery group (default: first camera).",
+         "ADDR"},
         {"no-visca", "Do not listen on UDP 1259."},
         {"no-rtsp", "Do not serve RTSP."},
         {"rtsp-port", "RTSP port.", "PORT", "554"},
@@ -128,8 +132,8 @@ int main(int argc, char* argv[])
         jsonDir = QFileInfo(parser.value("config")).absolutePath();
     }
     bool ok = true;
-    const int count = parser.isSet("cameras") ? parser.value("cameras").toInt(&ok)
-                                              : qMax(1, int(jsonCameras.size()));
+    const int count =
+        parser.isSet("cameras") ? parser.value("cameras").toInt(&ok) : qMax(1, int(jsonCameras.size()));
     if (!ok || count < 1 || count > 5000)
         return fail("--cameras must be 1 to 5000");
 
@@ -211,9 +215,10 @@ int main(int argc, char* argv[])
     settings.rtspAudioFirst = parser.isSet("rtsp-audio");
     if (settings.rtspWidth <= 0 || settings.rtspHeight <= 0 || settings.rtspFps <= 0)
         return fail("bad --rtsp-size or --rtsp-fps");
-    settings.storeDir = parser.isSet("store")
-                            ? QDir(parser.value("store")).absolutePath()
-                            : QDir::temp().filePath(QString("camsim-%1").arg(QCoreApplication::applicationPid()));
+    settings.storeDir =
+        parser.isSet("store")
+            ? QDir(parser.value("store")).absolutePath()
+            : QDir::temp().filePath(QString("camsim-%1").arg(QCoreApplication::applicationPid()));
     if (!QDir().mkpath(settings.storeDir))
         return fail("cannot create " + settings.storeDir);
 
@@ -231,7 +236,8 @@ int main(int argc, char* argv[])
         log.write("stop", QString(), {{"reason", "signal"}});
         app.quit();
     });
-    struct sigaction action {};
+    struct sigaction action {
+    };
     action.sa_handler = onSignal;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
@@ -245,8 +251,9 @@ int main(int argc, char* argv[])
     }
     if (settings.discovery) {
         auto* group = new GroupListener(cameras, &log, &app);
-        const QHostAddress iface = parser.isSet("group-interface") ? QHostAddress(parser.value("group-interface"))
-                                                                    : specs.first().address;
+        const QHostAddress iface = parser.isSet("group-interface")
+                                       ? QHostAddress(parser.value("group-interface"))
+                                       : specs.first().address;
         if (!group->start(iface, &error))
             return fail(error);
     }

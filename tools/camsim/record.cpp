@@ -2,11 +2,21 @@
 
 #include <QtEndian>
 
-namespace record {
+namespace record
+{
 
-int size(Layout layout) { return layout == Layout::Type1 ? kType1Size : kType2Size; }
-int nameSize(Layout layout) { return layout == Layout::Type1 ? 256 : 60; }
-int dataOffset(Layout layout) { return 16 + nameSize(layout); }
+int size(Layout layout)
+{
+    return layout == Layout::Type1 ? kType1Size : kType2Size;
+}
+int nameSize(Layout layout)
+{
+    return layout == Layout::Type1 ? 256 : 60;
+}
+int dataOffset(Layout layout)
+{
+    return 16 + nameSize(layout);
+}
 
 QByteArray encode(const Record& r, Layout layout)
 {
@@ -42,6 +52,9 @@ QByteArray textOf(const QByteArray& field)
     return nul < 0 ? field : field.left(nul);
 }
 
-QByteArray md5Text(const QByteArray& digest) { return digest.toHex() + QByteArray(1, '\0'); }
+QByteArray md5Text(const QByteArray& digest)
+{
+    return digest.toHex() + QByteArray(1, '\0');
+}
 
 } // namespace record

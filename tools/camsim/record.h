@@ -6,7 +6,8 @@
 #include <QByteArray>
 
 // The camera's side of the fixed-size TCP record on port 5555.
-namespace record {
+namespace record
+{
 
 constexpr quint16 kPort = 5555;
 constexpr int kType1Size = 2320;

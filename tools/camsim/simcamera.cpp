@@ -20,7 +20,8 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
-namespace {
+namespace
+{
 
 constexpr quint16 kViscaPort = 1259;
 
@@ -59,7 +60,10 @@ SimCamera::~SimCamera()
 #endif
 }
 
-qint64 SimCamera::uptime() const { return uptimeAtBoot + sinceBoot.elapsed() / 1000; }
+qint64 SimCamera::uptime() const
+{
+    return uptimeAtBoot + sinceBoot.elapsed() / 1000;
+}
 
 bool SimCamera::listenTcp(QString* error)
 {
@@ -83,7 +87,8 @@ bool SimCamera::start(QString* error)
         discoverySocket = new QUdpSocket(this);
         if (!discoverySocket->bind(spec.address, discovery::kPort,
                                    QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint)) {
-            *error = QString("%1:%2: %3").arg(name()).arg(discovery::kPort).arg(discoverySocket->errorString());
+            *error =
+                QString("%1:%2: %3").arg(name()).arg(discovery::kPort).arg(discoverySocket->errorString());
             return false;
         }
         prepareMulticastSender(discoverySocket, spec.address);
@@ -188,7 +193,8 @@ void SimCamera::handleDiscovery(const discovery::Message& m, const QHostAddress&
     }
 }
 
-void SimCamera::answer(const QByteArray& datagram, const QHostAddress& from, quint16 port, const QString& what)
+void SimCamera::answer(const QByteArray& datagram, const QHostAddress& from, quint16 port,
+                       const QString& what)
 {
     if (!discoverySocket)
         return;
@@ -232,8 +238,9 @@ void SimCamera::readVisca()
 void SimCamera::onNewConnection()
 {
     while (QTcpSocket* socket = tcpServer->nextPendingConnection()) {
-        log->write("tcp_open", name(),
-                   {{"from", QString("%1:%2").arg(socket->peerAddress().toString()).arg(socket->peerPort())}});
+        log->write(
+            "tcp_open", name(),
+            {{"from", QString("%1:%2").arg(socket->peerAddress().toString()).arg(socket->peerPort())}});
         auto* session = new DeviceSession(this, socket);
         connect(this, &SimCamera::goingDown, session, &DeviceSession::drop);
     }
@@ -244,7 +251,8 @@ void SimCamera::reboot(const QString& reason)
     if (down)
         return;
     down = true;
-    log->write("state", name(), {{"what", "rebooting"}, {"reason", reason}, {"silent_ms", settings.rebootMs}});
+    log->write("state", name(),
+               {{"what", "rebooting"}, {"reason", reason}, {"silent_ms", settings.rebootMs}});
     emit goingDown();
     tcpServer->close();
     QTimer::singleShot(settings.rebootMs, this, [this] {
