@@ -207,6 +207,11 @@ int main(int argc, char* argv[])
     settings.discovery = !parser.isSet("no-discovery");
     settings.visca = !parser.isSet("no-visca");
     settings.rtsp = !parser.isSet("no-rtsp");
+#ifndef CAMSIM_HAVE_RTSP
+    if (settings.rtsp)
+        fprintf(stderr, "camsim: built without the RTSP server; the cameras serve no RTSP\n");
+    settings.rtsp = false;
+#endif
     settings.rtspPort = parser.value("rtsp-port").toInt();
     const QStringList size = parser.value("rtsp-size").split('x');
     settings.rtspWidth = size.value(0).toInt();
