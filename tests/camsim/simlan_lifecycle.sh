@@ -83,12 +83,11 @@ check "SIGTERM leaves nothing" "$(left_behind || echo yes)"
 sleep 0.3
 check "SIGTERM ends the command's children" "$(alive "$(cat "$work/sleeper")" || echo yes)"
 
-before="$(ip netns list 2>/dev/null | grep -c simlan-)"
-"$simlan" --cameras 1 --camsim "$camsim" --camsim-args "--no-such-option" -- true 2>/dev/null
+"$simlan" --cameras 1 --camsim "$camsim" --camsim-args "--no-such-option" -- true 2>"$work/stderr"
 status=$?
-after="$(ip netns list 2>/dev/null | grep -c simlan-)"
-check "camsim that cannot start fails the run" "$([[ $status -ne 0 ]] && echo yes)"
-check "failed start leaves no namespace" "$([[ $before -eq $after ]] && echo yes)"
+id="$(sed -n 's/^simlan: run \([0-9a-f]*\) ended.*/\1/p' "$work/stderr")"
+check "camsim that cannot start fails the run" "$([[ $status -ne 0 && -n "$id" ]] && echo yes)"
+check "failed start leaves no namespace" "$(ip netns list 2>/dev/null | grep -q "simlan-$id-" || echo yes)"
 
 "$simlan" --cameras 1 --camsim "$camsim" 2>/dev/null
 check "missing command is refused" "$([[ $? -eq 2 ]] && echo yes)"
