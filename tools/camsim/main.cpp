@@ -13,6 +13,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSocketNotifier>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <csignal>
@@ -104,7 +105,9 @@ int main(int argc, char* argv[])
         {"flash-ms", "Delay between 'U' 5 and 'U' 7.", "MS", "1000"},
         {"restore-ms", "Delay between 'R' 4 and 'R' 6.", "MS", "500"},
         {"max-upload", "Largest upload accepted; larger ones are 'disk full'.", "BYTES", "268435456"},
-        {"store", "Folder for received firmware and archives (default: a new temporary folder).", "DIR"},
+        {"store",
+         "Folder that keeps received firmware and archives (default: a temporary one, removed at exit).",
+         "DIR"},
         {"events", "Event log file, '-' for standard output.", "FILE", "-"},
         {"duration", "Quit after this many seconds.", "SEC"},
         {"no-discovery", "Do not serve UDP 8005 (required outside a private network namespace)."},
@@ -220,12 +223,12 @@ int main(int argc, char* argv[])
     settings.rtspAudioFirst = parser.isSet("rtsp-audio");
     if (settings.rtspWidth <= 0 || settings.rtspHeight <= 0 || settings.rtspFps <= 0)
         return fail("bad --rtsp-size or --rtsp-fps");
+    // Without --store the received files live only as long as the run.
+    QTemporaryDir scratchStore(QDir::temp().filePath("camsim-XXXXXX"));
     settings.storeDir =
-        parser.isSet("store")
-            ? QDir(parser.value("store")).absolutePath()
-            : QDir::temp().filePath(QString("camsim-%1").arg(QCoreApplication::applicationPid()));
-    if (!QDir().mkpath(settings.storeDir))
-        return fail("cannot create " + settings.storeDir);
+        parser.isSet("store") ? QDir(parser.value("store")).absolutePath() : scratchStore.path();
+    if (settings.storeDir.isEmpty() || !QDir().mkpath(settings.storeDir))
+        return fail("cannot create the store folder " + settings.storeDir);
 
     EventLog log;
     if (!log.open(parser.value("events"), &error))
