@@ -3,6 +3,7 @@
 #include "camsimrun.h"
 
 #include <QNetworkInterface>
+#include <QTcpSocket>
 #include <QUdpSocket>
 #include <QUuid>
 #include <QtTest>
@@ -42,6 +43,7 @@ private slots:
     void flicker_data();
     void flicker();
     void rebootSilence();
+    void moveToNewAddress();
 
 private:
     QList<Received> exchange(const QByteArray& datagram, int waitMs = 600);
@@ -317,6 +319,36 @@ void TestCamsimDiscovery::rebootSilence()
                    e.value("text").toString() == search;
         },
         1000));
+}
+
+// simlan lets cameras take a new static address; one already in use is refused.
+void TestCamsimDiscovery::moveToNewAddress()
+{
+    const QString settings = "\ndhcp=0\nipaddr=%1\nnetmask=255.254.0.0\ngateway=198.18.0.1\nfdns=\n"
+                             "macaddr=02:5A:C3:AB:CD:EF";
+    const QList<Received> refused = exchange(command("CONFIGNET", 6, settings.arg(cameraIp(0))), 300);
+    QCOMPARE(refused.size(), 1);
+    QVERIFY(refused[0].bytes.startsWith("FAILED * "));
+
+    const QList<Received> accepted = exchange(command("CONFIGNET", 7, settings.arg("198.18.1.108")), 300);
+    QCOMPARE(accepted.size(), 1);
+    QVERIFY(accepted[0].bytes.startsWith("SUCCEED *"));
+    QVERIFY(camsim->waitFor([](const QJsonObject& e) { return e.value("what") == "moved"; }, 2000));
+    const QList<Received> replies = exchange("SEARCH * UPGRADE\r\nClient ID:" + clientId.toLatin1());
+    QList<Received> moved;
+    for (const Received& r : replies)
+        if (r.from == QHostAddress("198.18.1.108"))
+            moved.append(r);
+    QCOMPARE(moved.size(), 1);
+    QVERIFY(moved[0].bytes.contains("\r\nIP=198.18.1.108\r\n"));
+    QVERIFY(repliesFrom(replies, 7).isEmpty());
+
+    QTcpSocket atNew;
+    atNew.connectToHost("198.18.1.108", 5555);
+    QVERIFY(atNew.waitForConnected(2000));
+    QTcpSocket atOld;
+    atOld.connectToHost(cameraIp(7), 5555);
+    QVERIFY(!atOld.waitForConnected(1000));
 }
 
 QTEST_GUILESS_MAIN(TestCamsimDiscovery)

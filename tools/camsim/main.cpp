@@ -114,6 +114,8 @@ int main(int argc, char* argv[])
         {"group-interface", "Address whose interface joins the discovery group (default: first camera).",
          "ADDR"},
         {"no-visca", "Do not listen on UDP 1259."},
+        {"move-addresses", "A camera given a new static IP adds it to its interface and moves there (needs "
+                           "CAP_NET_ADMIN: simlan passes it)."},
         {"no-rtsp", "Do not serve RTSP."},
         {"rtsp-port", "RTSP port.", "PORT", "554"},
         {"rtsp-size", "Video size WIDTHxHEIGHT.", "SIZE", "640x360"},
@@ -209,6 +211,7 @@ int main(int argc, char* argv[])
     settings.maxUpload = parser.value("max-upload").toLongLong();
     settings.discovery = !parser.isSet("no-discovery");
     settings.visca = !parser.isSet("no-visca");
+    settings.moveAddresses = parser.isSet("move-addresses");
     settings.rtsp = !parser.isSet("no-rtsp");
 #ifndef CAMSIM_HAVE_RTSP
     if (settings.rtsp)

@@ -9,6 +9,8 @@
 
 #include <QDir>
 #include <QJsonObject>
+#include <QNetworkInterface>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTcpServer>
@@ -46,9 +48,12 @@ QJsonObject netJson(const NetSettings& net)
 
 } // namespace
 
+QSet<quint32> SimCamera::claimedAddresses;
+
 SimCamera::SimCamera(const CameraSpec& spec, const SimSettings& settings, EventLog* log, QObject* parent)
     : QObject(parent), spec(spec), settings(settings), log(log)
 {
+    claimedAddresses.insert(spec.address.toIPv4Address());
     uptimeAtBoot = spec.uptime;
     sinceBoot.start();
 }
@@ -79,6 +84,11 @@ bool SimCamera::listenTcp(QString* error)
 }
 
 bool SimCamera::start(QString* error)
+{
+    return bindServices(error);
+}
+
+bool SimCamera::bindServices(QString* error)
 {
     if (!listenTcp(error))
         return false;
@@ -123,6 +133,55 @@ bool SimCamera::start(QString* error)
     return true;
 }
 
+void SimCamera::closeServices()
+{
+    emit goingDown();
+    delete tcpServer;
+    tcpServer = nullptr;
+    delete discoverySocket;
+    discoverySocket = nullptr;
+    delete viscaSocket;
+    viscaSocket = nullptr;
+#ifdef CAMSIM_HAVE_RTSP
+    delete rtsp;
+    rtsp = nullptr;
+#endif
+}
+
+// Like a real camera given a new static address: it leaves the old one (which stays on the interface, since
+// removing a primary address would take the other cameras' addresses with it) and serves on the new one.
+void SimCamera::moveTo(const QHostAddress& address)
+{
+    QString iface;
+    bool present = false;
+    for (const QNetworkInterface& candidate : QNetworkInterface::allInterfaces())
+        for (const QNetworkAddressEntry& entry : candidate.addressEntries()) {
+            if (entry.ip() == spec.address)
+                iface = candidate.name();
+            if (entry.ip() == address)
+                present = true;
+        }
+    const int prefix = QHostAddress::parseSubnet("0.0.0.0/" + spec.net.netmask).second;
+    QString error;
+    if (iface.isEmpty())
+        error = "no interface holds " + name();
+    else if (!present &&
+             QProcess::execute("ip", {"addr", "add", QString("%1/%2").arg(address.toString()).arg(prefix),
+                                      "dev", iface}) != 0)
+        error = "ip addr add failed";
+    if (error.isEmpty()) {
+        const QString old = name();
+        closeServices();
+        claimedAddresses.remove(spec.address.toIPv4Address());
+        claimedAddresses.insert(address.toIPv4Address());
+        spec.address = address;
+        bindServices(&error);
+        log->write("state", name(), {{"what", "moved"}, {"from", old}, {"error", error}});
+    } else {
+        log->write("error", name(), {{"reason", "cannot move to " + address.toString() + ": " + error}});
+    }
+}
+
 void SimCamera::readOwnDiscovery()
 {
     while (discoverySocket->hasPendingDatagrams()) {
@@ -160,14 +219,24 @@ void SimCamera::handleDiscovery(const discovery::Message& m, const QHostAddress&
     case Command::ConfigNet: {
         NetSettings next;
         QString reason;
-        if (discovery::settingsFromConfig(m, spec.net, &next, &reason)) {
-            spec.net = next;
-            log->write("state", name(), {{"what", "config"}, {"net", netJson(spec.net)}});
-            answer(discovery::acknowledgement(m.clientId, spec.deviceId), from, port, "config");
-        } else {
+        bool usable = discovery::settingsFromConfig(m, spec.net, &next, &reason);
+        const QHostAddress nextAddress(next.ip);
+        const bool moves = usable && settings.moveAddresses && !next.dhcp && nextAddress != spec.address;
+        if (moves && claimedAddresses.contains(nextAddress.toIPv4Address())) {
+            usable = false;
+            reason = "address taken by another camera";
+        }
+        if (!usable) {
             log->write("state", name(), {{"what", "config_refused"}, {"reason", reason}});
             answer(discovery::refusal(m.clientId, spec.deviceId), from, port, "config");
+            break;
         }
+        spec.net = next;
+        log->write("state", name(), {{"what", "config"}, {"net", netJson(spec.net)}});
+        answer(discovery::acknowledgement(m.clientId, spec.deviceId), from, port, "config");
+        if (moves)
+            QTimer::singleShot(settings.replyDelayMs + 50, this,
+                               [this, nextAddress] { moveTo(nextAddress); });
         break;
     }
     case Command::Reboot:

@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 
 class EventLog;
 class QTcpServer;
@@ -30,6 +31,7 @@ struct SimSettings {
     int rtspHeight = 360;
     int rtspFps = 25;
     bool rtspAudioFirst = false;
+    bool moveAddresses = false; // a new static IP is added to the interface and the camera moves there
 };
 
 // One camera: its sockets on its own address, its state, and reboots.
@@ -64,6 +66,9 @@ private:
     void readVisca();
     void answer(const QByteArray& datagram, const QHostAddress& from, quint16 port, const QString& what);
     bool listenTcp(QString* error);
+    bool bindServices(QString* error);
+    void closeServices();
+    void moveTo(const QHostAddress& address);
 
     QTcpServer* tcpServer = nullptr;
     QUdpSocket* discoverySocket = nullptr;
@@ -74,6 +79,8 @@ private:
     bool down = false;
     bool blinking = false;
     int storedFiles = 0;
+
+    static QSet<quint32> claimedAddresses; // of all cameras of the run, so two never share one
 };
 
 #endif // CAMSIM_SIMCAMERA_H
