@@ -419,7 +419,7 @@ void TestCamsimLoopback::segments_data()
     QTest::newRow("coalesce-records") << QStringList{"coalesce-records"} << 4640 << 4640;
 }
 
-// After the firmware, 'U' 3 and 'U' 5 are due 100 ms apart; what the first read holds shows the segmenting.
+// After the firmware, 'U' 3 and 'U' 5 are due 300 ms apart; what the first read holds shows the segmenting.
 void TestCamsimLoopback::segments()
 {
     QFETCH(QStringList, faults);
@@ -427,9 +427,9 @@ void TestCamsimLoopback::segments()
     QFETCH(int, maxFirst);
     QStringList args = withFaults(baseArgs("TYPE1"), faults);
     args << "--verify-ms"
-         << "100"
+         << "300"
          << "--flash-ms"
-         << "100";
+         << "300";
     CamsimRun run;
     QVERIFY(run.start(args));
     const QByteArray file = firmware(3000);

@@ -12,7 +12,7 @@ namespace
 {
 
 constexpr int kTickMs = 50;
-constexpr int kSplitGapMs = 40;
+constexpr int kSplitGapMs = 100;
 constexpr int kCloseGraceMs = 300;
 
 Layout otherLayout(Layout layout)
