@@ -56,10 +56,12 @@ record='echo "$SIMLAN_ID $SIMLAN_CAMSIM_PID $$" >'"$work/ids"
 run() { "$simlan" --cameras 2 --camsim "$camsim" --camsim-args "--no-rtsp" "$@"; }
 
 rm -f "$work/ids"
-run -- sh -c "$record; exit 0"
+run --log "$work/events.jsonl" -- sh -c "$record; cat /proc/\$SIMLAN_CAMSIM_PID/comm >$work/comm; exit 0"
 status=$?
 check "normal run exits 0" "$([[ $status -eq 0 ]] && echo yes)"
 check "normal run leaves nothing" "$(left_behind || echo yes)"
+check "SIMLAN_CAMSIM_PID is camsim itself" "$([[ "$(cat "$work/comm")" == camsim ]] && echo yes)"
+check "camsim is stopped, not killed" "$(grep -q '"event":"stop"' "$work/events.jsonl" && echo yes)"
 
 rm -f "$work/ids"
 run -- sh -c "$record; exit 3"
@@ -93,8 +95,8 @@ check "failed start leaves no namespace" "$(ip netns list 2>/dev/null | grep -q 
 check "missing command is refused" "$([[ $? -eq 2 ]] && echo yes)"
 
 if [[ $failures -eq 0 ]]; then
-    echo "10 passed, 0 failed"
+    echo "12 passed, 0 failed"
     exit 0
 fi
-echo "$((10 - failures)) passed, $failures failed"
+echo "$((12 - failures)) passed, $failures failed"
 exit 1
