@@ -149,6 +149,10 @@ private:
     bool IP_Test(QString address, int port);
     QString set_ptz_speed(QString cmd, qint8 pan_speed, qint8 tilt_speed);
     void send_osd_command(QHostAddress& address, quint16 port, QString command);
+    bool osd_selected() const;
+    void send_ptz_command(const QString& command);
+    void osd_direction_pressed(int control_cmd, const QString& ptz_template);
+    void osd_direction_released();
 
     Ui::MainWindow* ui;
     QTcpSocket* tcpClient = nullptr;
