@@ -1,7 +1,12 @@
 #ifndef DISCOVERYMESSAGES_H
 #define DISCOVERYMESSAGES_H
 
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
 #include <QtGlobal>
+
+#include "devinfo.h"
 
 // The commands the tool sends to the discovery group.
 enum cmdType {
@@ -20,5 +25,57 @@ enum msgType : qint8 {
     MSG_SUCCEED = 3,
     MSG_FAILED = 4,
 };
+
+// The text protocol spoken on the discovery group: building commands, cutting replies. No sockets here.
+namespace discovery {
+
+constexpr quint16 Port = 8005;
+constexpr const char* GroupAddress = "239.255.255.251";
+constexpr int HeadLength = 9;
+constexpr int MessageKindCount = 5;
+
+// Heads of the datagram kinds, indexed by msgType.
+extern const char* const Heads[MessageKindCount];
+
+// What the network settings form holds when the operator presses Set, taken as typed.
+struct NetworkSettings {
+    int dhcpIndex = 0;
+    QString ipaddr;
+    QString netmask;
+    QString gateway;
+    QString fdns;
+    QStringList mac; // six octet texts, mac1 to mac6
+};
+
+QString searchMessage(const QString& clientId);
+QString confignetMessage(const QString& deviceId, const QString& clientId, const NetworkSettings& settings);
+QString rebootMessage(const QString& deviceId, const QString& clientId);
+QString flickerMessage(const QString& deviceId, const QString& clientId, bool open);
+
+// The bytes of one command datagram: the text in the local 8-bit encoding, nothing appended.
+QByteArray encodeMessage(const QString& text);
+
+// The text of an incoming datagram: UTF-8 up to the first NUL byte.
+QString decodeDatagram(const QByteArray& datagram);
+
+msgType classifyMessage(const QString& message);
+
+// Cuts a message of the given kind into a record; missing keys give empty or shifted fields, never an error.
+// dayWord is the translated word placed after the day count of the uptime.
+Dev_info parseMessage(const QString& message, msgType kind, const QString& dayWord);
+
+// "hh:mm:ss", preceded by "<days><dayWord> " from one day on; fills the up_* fields of the record.
+void setUptime(Dev_info& record, qint32 seconds, const QString& dayWord);
+
+// The last three octets of an "aa:bb:cc:dd:ee:ff" text; a shorter text gives what is there, the rest empty.
+QStringList macTailOctets(const QString& mac);
+
+// The last three octets proposed by a fresh 32-digit identifier, upper case.
+QStringList macTailFromId(const QString& id);
+
+// True when the gateway lies in the subnet of ip/netmask, octet by octet.
+bool gatewayInSubnet(const QString& ip, const QString& netmask, const QString& gateway);
+
+} // namespace discovery
 
 #endif // DISCOVERYMESSAGES_H

@@ -137,6 +137,9 @@ private:
     void insertData(Dev_info record);
     bool check_network_info();
     void fill_network_form(QTreeWidgetItem* item);
+    void read_datagrams(QUdpSocket* socket);
+    void rebuild_device_view();
+    bool network_form_complete() const;
 
     // upgrade
     void init_tcp_client();

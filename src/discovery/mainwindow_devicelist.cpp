@@ -1,0 +1,150 @@
+#include "mainwindow.h"
+#include "ui_mainwindow.h"
+
+#include <QAction>
+#include <QDebug>
+#include <QMenu>
+#include <QMessageBox>
+
+namespace {
+
+enum Column {
+    ColumnNo = 0,
+    ColumnIp = 1,
+    ColumnNetmask = 2,
+    ColumnGateway = 3,
+    ColumnMac = 4,
+    ColumnUptime = 5,
+    ColumnDeviceId = 6,
+    ColumnFdns = 7,
+    ColumnDhcp = 8,
+};
+
+QTreeWidgetItem* deviceRow(const Dev_info& device, int position)
+{
+    auto* item = new QTreeWidgetItem;
+    item->setText(ColumnNo, QString::number(position));
+    const QString fields[] = {device.ipaddr, device.netmask, device.gateway,   device.macaddr,
+                              device.uptime, device.device_id, device.fdns};
+    for (int column = ColumnIp; column <= ColumnFdns; ++column) {
+        if (!fields[column - ColumnIp].isEmpty())
+            item->setText(column, fields[column - ColumnIp]);
+    }
+    item->setText(ColumnDhcp, device.dhcp ? QStringLiteral("true") : QStringLiteral("false"));
+    return item;
+}
+
+} // namespace
+
+void MainWindow::createItemMent()
+{
+    item_menu = new QMenu(this);
+    connect(item_menu, &QMenu::triggered, this, &MainWindow::onGrpMenuTriggered);
+    upgrade_action = new QAction(tr("Upgrade"), this);
+    config_action = new QAction(tr("Config"), this);
+    backup_action = new QAction(tr("Backup"), this);
+    preview_action = new QAction(tr("Preview"), this);
+    flicker_action = new QAction(tr("Flicker"), this);
+    close_flicker_action = new QAction(tr("Close Flicker"), this);
+    reboot_action = new QAction(tr("Reboot"), this);
+}
+
+void MainWindow::ReceiveThread(QVariant info, qint8 msgType)
+{
+    QTreeWidgetItem* current = ui->treeWidget->currentItem();
+    const Dev_info record = info.value<Dev_info>();
+    if (msgType == MSG_REPLY_OK) {
+        insertData(record);
+        return;
+    }
+    if (msgType != MSG_SUCCEED || !current || record.client_id != client_id ||
+        record.device_id != current->text(ColumnDeviceId))
+        return;
+
+    QMessageBox::information(this, tr("Information"), tr("Set Success"), QMessageBox::Ok);
+    ui->tabWidget->setCurrentIndex(0);
+    ui->ip_address_lineEdit->clear();
+    ui->netmask_lineEdit->clear();
+    ui->gateway_lineEdit->clear();
+    ui->fdns_lineEdit->clear();
+    ui->mac4_lineEdit->clear();
+    ui->mac5_lineEdit->clear();
+    ui->mac6_lineEdit->clear();
+    send(CMD_SEARCH);
+}
+
+void MainWindow::insertData(Dev_info record)
+{
+    if (record.client_id != client_id)
+        return;
+    for (const Dev_info& known : device_list) {
+        if (known.device_id == record.device_id) {
+            qDebug() << "已收录过";
+            return;
+        }
+    }
+    auto position = device_list.begin();
+    while (position != device_list.end() && !(position->ipaddr > record.ipaddr))
+        ++position;
+    device_list.insert(position, record);
+
+    rebuild_device_view();
+    ui->label_3->setText(tr("Devices: ") + QString::number(device_list.size()));
+}
+
+void MainWindow::rebuild_device_view()
+{
+    // Filled unsorted and sorted once: a thousand devices would otherwise re-sort the view on every row.
+    QTreeWidget* view = ui->treeWidget;
+    const bool sorting = view->isSortingEnabled();
+    view->setUpdatesEnabled(false);
+    view->setSortingEnabled(false);
+    view->clear();
+    QList<QTreeWidgetItem*> rows;
+    rows.reserve(device_list.size());
+    for (int index = 0; index < device_list.size(); ++index)
+        rows.append(deviceRow(device_list.at(index), index + 1));
+    view->addTopLevelItems(rows);
+    view->setSortingEnabled(sorting);
+    view->setUpdatesEnabled(true);
+}
+
+void MainWindow::onGrpMenuTriggered(QAction* action)
+{
+    QTreeWidgetItem* current = ui->treeWidget->currentItem();
+    if (!current || !ui->treeWidget->hasFocus())
+        return;
+    const QString address = current->text(ColumnIp);
+    if (action == upgrade_action) {
+        ui->tabWidget->setCurrentIndex(1);
+        ui->upgrade_ip_lineEdit->setText(address);
+    } else if (action == config_action) {
+        ui->tabWidget->setCurrentIndex(2);
+        fill_network_form(current);
+    } else if (action == backup_action) {
+        ui->tabWidget->setCurrentIndex(3);
+        ui->backup_ip_lineEdit->setText(address);
+    } else if (action == preview_action) {
+        ui->tabWidget->setCurrentIndex(4);
+        ui->txtUrl->setText(address);
+        ui->txtPort->setText(QStringLiteral("554"));
+    } else if (action == flicker_action) {
+        send(CMD_FLICKER_OPEN);
+    } else if (action == close_flicker_action) {
+        send(CMD_FLICKER_CLOSE);
+    } else if (action == reboot_action) {
+        const auto answer = QMessageBox::warning(this, tr("Information"), tr("Do you really want reboot?"),
+                                                 QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::NoButton);
+        if (answer == QMessageBox::Ok)
+            send(CMD_REBOOT);
+    }
+}
+
+void MainWindow::on_treeWidget_doubleClicked(QModelIndex)
+{
+    QTreeWidgetItem* current = ui->treeWidget->currentItem();
+    if (!current)
+        return;
+    ui->tabWidget->setCurrentIndex(1);
+    ui->upgrade_ip_lineEdit->setText(current->text(ColumnIp));
+}
