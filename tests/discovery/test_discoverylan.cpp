@@ -1,0 +1,253 @@
+// Runs inside scripts/simlan against camsim: the tool side of a private LAN.
+#include <QtTest>
+
+#include <QComboBox>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+
+#include "dialogs.h"
+#include "discoveryaccess.h"
+#include "workdir.h"
+
+namespace {
+
+constexpr int ListTimeoutMs = 15000;
+
+QStringList cameraIps()
+{
+    return QString::fromLocal8Bit(qgetenv("SIMLAN_CAMERA_IPS")).split(' ', Qt::SkipEmptyParts);
+}
+
+// Every datagram camsim received, oldest first.
+QStringList receivedByCameras()
+{
+    QFile log(QString::fromLocal8Bit(qgetenv("SIMLAN_EVENTS")));
+    QStringList texts;
+    if (!log.open(QIODevice::ReadOnly))
+        return texts;
+    for (const QByteArray& line : log.readAll().split('\n')) {
+        const QJsonObject event = QJsonDocument::fromJson(line).object();
+        if (event.value("event").toString() == "udp_in")
+            texts << event.value("text").toString();
+    }
+    return texts;
+}
+
+// The window shows its texts in the language of its settings.
+QString shown(const char* text)
+{
+    return QCoreApplication::translate("MainWindow", text);
+}
+
+QStringList sortedByText(QStringList ips)
+{
+    std::sort(ips.begin(), ips.end());
+    return ips;
+}
+
+} // namespace
+
+class TestDiscoveryLan : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void searchListsEveryCamera();
+    void searchTwiceSetsUpOnce();
+    void otherInstanceRepliesIgnored();
+    void configRoundTrip();
+    void deviceCommandsReachCamera();
+
+private:
+    bool selectToolAddress(MainWindow& w);
+    bool search(MainWindow& w, int expected);
+    bool focusRow(MainWindow& w, int row);
+
+    ScopedWorkDir m_dir;
+    QString m_toolIp;
+};
+
+void TestDiscoveryLan::initTestCase()
+{
+    m_toolIp = QString::fromLocal8Bit(qgetenv("SIMLAN_TOOL_IP"));
+    if (m_toolIp.isEmpty())
+        QSKIP("runs only inside scripts/simlan");
+    QVERIFY(!cameraIps().isEmpty());
+}
+
+bool TestDiscoveryLan::selectToolAddress(MainWindow& w)
+{
+    auto* combo = w.findChild<QComboBox*>("local_ip_list_comboBox");
+    const int index = combo->findText(":" + m_toolIp, Qt::MatchEndsWith);
+    combo->setCurrentIndex(index);
+    return index >= 0;
+}
+
+bool TestDiscoveryLan::search(MainWindow& w, int expected)
+{
+    w.findChild<QPushButton*>("search_Button")->click();
+    return QTest::qWaitFor([&] { return Discovery::devices(w).size() >= expected; }, ListTimeoutMs);
+}
+
+bool TestDiscoveryLan::focusRow(MainWindow& w, int row)
+{
+    auto* tree = w.findChild<QTreeWidget*>("treeWidget");
+    w.show();
+    const bool focused = QTest::qWaitFor([&] {
+        QApplication::setActiveWindow(&w);
+        tree->setFocus();
+        return tree->hasFocus();
+    });
+    tree->setCurrentItem(tree->topLevelItem(row));
+    return focused && tree->currentItem();
+}
+
+void TestDiscoveryLan::searchListsEveryCamera()
+{
+    MainWindow w;
+    QVERIFY(selectToolAddress(w));
+    const QStringList ips = cameraIps();
+    QVERIFY2(search(w, ips.size()), qPrintable(QString("listed %1 of %2").arg(Discovery::devices(w).size()).arg(ips.size())));
+    // Copies arriving both ways, or late, must not add rows.
+    QTest::qWait(500);
+
+    QStringList listed;
+    QSet<QString> ids;
+    for (const Dev_info& device : Discovery::devices(w)) {
+        listed << device.ipaddr;
+        ids.insert(device.device_id);
+        QCOMPARE(device.client_id, Discovery::clientId(w));
+    }
+    QCOMPARE(listed, sortedByText(ips));
+    QCOMPARE(ids.size(), ips.size());
+    QCOMPARE(w.findChild<QTreeWidget*>("treeWidget")->topLevelItemCount(), ips.size());
+    QCOMPARE(w.findChild<QLabel*>("label_3")->text(), shown("Devices: ") + QString::number(ips.size()));
+}
+
+void TestDiscoveryLan::searchTwiceSetsUpOnce()
+{
+    MainWindow w;
+    QVERIFY(selectToolAddress(w));
+    const int expected = cameraIps().size();
+    QVERIFY(search(w, expected));
+    const int selected = Discovery::selectedIpIndex(w);
+    QCOMPARE(selected, w.findChild<QComboBox*>("local_ip_list_comboBox")->currentIndex());
+
+    w.findChild<QPushButton*>("search_Button")->click();
+    QCOMPARE(w.findChild<QLabel*>("label_3")->text(), shown("Devices: "));
+    QVERIFY(QTest::qWaitFor([&] { return Discovery::devices(w).size() == expected; }, ListTimeoutMs));
+    QCOMPARE(Discovery::selectedIpIndex(w), selected);
+}
+
+void TestDiscoveryLan::otherInstanceRepliesIgnored()
+{
+    MainWindow mine;
+    MainWindow other;
+    QVERIFY(Discovery::clientId(mine) != Discovery::clientId(other));
+    QVERIFY(selectToolAddress(mine));
+    QVERIFY(selectToolAddress(other));
+    const int expected = cameraIps().size();
+    QVERIFY(search(mine, expected));
+    Discovery::devices(mine).clear();
+
+    QVERIFY(search(other, expected));
+    QTest::qWait(500);
+    QVERIFY(Discovery::devices(mine).isEmpty());
+}
+
+void TestDiscoveryLan::configRoundTrip()
+{
+    MainWindow w;
+    DialogAnswerer answerer(QMessageBox::Ok);
+    QVERIFY(selectToolAddress(w));
+    QVERIFY(search(w, cameraIps().size()));
+    QVERIFY(focusRow(w, 0));
+    auto* tree = w.findChild<QTreeWidget*>("treeWidget");
+    const QString deviceId = tree->currentItem()->text(6);
+    Discovery::menu(w, Discovery::config());
+    auto* ip = w.findChild<QLineEdit*>("ip_address_lineEdit");
+    QCOMPARE(ip->text(), tree->currentItem()->text(1));
+
+    const QString newIp = "198.18.3.77";
+    ip->setText(newIp);
+    w.findChild<QLineEdit*>("fdns_lineEdit")->setText("198.18.0.53");
+    w.findChild<QLineEdit*>("mac6_lineEdit")->setText("7e");
+    w.findChild<QPushButton*>("set_net_pushButton")->click();
+
+    QVERIFY(QTest::qWaitFor([&] { return answerer.texts().contains(shown("Set Success")); }, ListTimeoutMs));
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            for (const Dev_info& device : Discovery::devices(w)) {
+                if (device.device_id == deviceId)
+                    return device.ipaddr == newIp;
+            }
+            return false;
+        },
+        ListTimeoutMs));
+    for (const Dev_info& device : Discovery::devices(w)) {
+        if (device.device_id == deviceId) {
+            QCOMPARE(device.fdns, QString("198.18.0.53"));
+            QVERIFY(device.macaddr.endsWith(":7E", Qt::CaseInsensitive));
+        }
+    }
+    QCOMPARE(w.findChild<QTabWidget*>("tabWidget")->currentIndex(), 0);
+    QVERIFY(ip->text().isEmpty());
+}
+
+void TestDiscoveryLan::deviceCommandsReachCamera()
+{
+    MainWindow w;
+    DialogAnswerer answerer(QMessageBox::Cancel);
+    QVERIFY(selectToolAddress(w));
+    QVERIFY(search(w, cameraIps().size()));
+    QVERIFY(focusRow(w, 0));
+    const QString deviceId = w.findChild<QTreeWidget*>("treeWidget")->currentItem()->text(6);
+    const QString tail = "\nDevice ID:" + deviceId + "\nClient ID:" + Discovery::clientId(w);
+
+    // Each acknowledgement for the current row reads "Set Success" and searches again, which drops the
+    // current row: choose it again before the next command.
+    const int devices = Discovery::devices(w).size();
+    const auto acknowledged = [&](int successes) {
+        return QTest::qWaitFor(
+            [&] {
+                return answerer.texts().count(shown("Set Success")) == successes &&
+                       Discovery::devices(w).size() == devices;
+            },
+            ListTimeoutMs);
+    };
+    Discovery::menu(w, Discovery::flicker());
+    QVERIFY(acknowledged(1));
+    QVERIFY(focusRow(w, 0));
+    Discovery::menu(w, Discovery::closeFlicker());
+    QVERIFY(acknowledged(2));
+    QVERIFY(focusRow(w, 0));
+    answerer.clear();
+    Discovery::menu(w, Discovery::reboot()); // answered Cancel: nothing may leave
+    QCOMPARE(answerer.texts(), QStringList{shown("Do you really want reboot?")});
+    QVERIFY(focusRow(w, 0));
+    answerer.setAnswer(QMessageBox::Ok);
+    Discovery::menu(w, Discovery::reboot());
+
+    const QStringList expected{"CAMERA_FLICKER" + tail + "\nstatus=open", "CAMERA_FLICKER" + tail + "\nstatus=close",
+                               "CAMERA_REBOOT" + tail};
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            const QStringList seen = receivedByCameras();
+            return seen.count(expected.last()) == 1;
+        },
+        ListTimeoutMs));
+    QStringList commands;
+    for (const QString& text : receivedByCameras()) {
+        if (text.startsWith("CAMERA_"))
+            commands << text;
+    }
+    QCOMPARE(commands, expected);
+}
+
+QTEST_MAIN(TestDiscoveryLan)
+#include "test_discoverylan.moc"
