@@ -12,8 +12,8 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <memory>
 #include <ctime>
+#include <memory>
 #include <sys/resource.h>
 #include <vector>
 
@@ -21,7 +21,8 @@
 #include "previewaccess.h"
 #include "qffmpeg.h"
 
-namespace {
+namespace
+{
 
 const char* const kCamera = "127.0.0.95";
 const int kPort = 8795;
@@ -99,7 +100,8 @@ Figures measureFfmpegProgram()
     const QString log = QString::fromLocal8Bit(ffmpeg.readAllStandardError());
     // The program's own rate counts from its first decoded picture, like measureDecoder() does.
     double reportedFps = 0;
-    for (auto it = QRegularExpression("frame=\\s*(\\d+)\\s+fps=\\s*([\\d.]+)").globalMatch(log); it.hasNext();) {
+    for (auto it = QRegularExpression("frame=\\s*(\\d+)\\s+fps=\\s*([\\d.]+)").globalMatch(log);
+         it.hasNext();) {
         const auto match = it.next();
         figures.frames = match.captured(1).toInt();
         reportedFps = match.captured(2).toDouble();
@@ -137,8 +139,9 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
 
     CamsimRun camera;
-    if (!camera.start({"--address", kCamera, "--no-discovery", "--no-visca", "--rtsp-port", QString::number(kPort),
-                       "--rtsp-size", "1920x1080", "--rtsp-fps", "25", "--duration", "300"})) {
+    if (!camera.start({"--address", kCamera, "--no-discovery", "--no-visca", "--rtsp-port",
+                       QString::number(kPort), "--rtsp-size", "1920x1080", "--rtsp-fps", "25", "--duration",
+                       "300"})) {
         std::fprintf(stderr, "camsim did not start\n");
         return 1;
     }
@@ -158,7 +161,7 @@ int main(int argc, char** argv)
     for (int i = 0; i < 3; ++i)
         times.push_back(connectToFirstPictureMs());
     std::sort(times.begin(), times.end());
-    std::printf("  Connect to first picture shown: median %.0f ms (runs: %.0f, %.0f, %.0f)\n", times[1], times[0],
-                times[1], times[2]);
+    std::printf("  Connect to first picture shown: median %.0f ms (runs: %.0f, %.0f, %.0f)\n", times[1],
+                times[0], times[1], times[2]);
     return 0;
 }

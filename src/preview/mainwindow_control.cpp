@@ -6,7 +6,8 @@
 
 #include "viscacommands.h"
 
-namespace {
+namespace
+{
 const int kPtzIndex = 0;
 const int kOsdIndex = 1;
 } // namespace
@@ -84,14 +85,38 @@ void MainWindow::on_osd_ok_Button_pressed()
         send_ptz_command(visca::kPtzHome);
 }
 
-void MainWindow::on_osd_up_Button_pressed() { osd_direction_pressed(2, visca::kPtzUp); }
-void MainWindow::on_osd_down_Button_pressed() { osd_direction_pressed(3, visca::kPtzDown); }
-void MainWindow::on_osd_left_Button_pressed() { osd_direction_pressed(4, visca::kPtzLeft); }
-void MainWindow::on_osd_right_Button_pressed() { osd_direction_pressed(5, visca::kPtzRight); }
-void MainWindow::on_osd_up_Button_released() { osd_direction_released(); }
-void MainWindow::on_osd_down_Button_released() { osd_direction_released(); }
-void MainWindow::on_osd_left_Button_released() { osd_direction_released(); }
-void MainWindow::on_osd_right_Button_released() { osd_direction_released(); }
+void MainWindow::on_osd_up_Button_pressed()
+{
+    osd_direction_pressed(2, visca::kPtzUp);
+}
+void MainWindow::on_osd_down_Button_pressed()
+{
+    osd_direction_pressed(3, visca::kPtzDown);
+}
+void MainWindow::on_osd_left_Button_pressed()
+{
+    osd_direction_pressed(4, visca::kPtzLeft);
+}
+void MainWindow::on_osd_right_Button_pressed()
+{
+    osd_direction_pressed(5, visca::kPtzRight);
+}
+void MainWindow::on_osd_up_Button_released()
+{
+    osd_direction_released();
+}
+void MainWindow::on_osd_down_Button_released()
+{
+    osd_direction_released();
+}
+void MainWindow::on_osd_left_Button_released()
+{
+    osd_direction_released();
+}
+void MainWindow::on_osd_right_Button_released()
+{
+    osd_direction_released();
+}
 
 // The menu, back and OK buttons act on press only.
 void MainWindow::on_osd_menu_Button_released() {}

@@ -9,7 +9,8 @@
 #include "qffmpeg.h"
 #include "rtspthread.h"
 
-namespace {
+namespace
+{
 const int kReachabilityTimeoutMs = 1500;
 // Lets frames already queued be drawn before the thread is torn down.
 const int kDisconnectGraceMs = 300;
@@ -33,7 +34,8 @@ void MainWindow::on_rtsp_connect_Button_clicked()
 
         ffmpeg = new QFFmpeg(this);
         connect(ffmpeg, SIGNAL(GetImage(QImage)), this, SLOT(rtsp_SetImage(QImage)));
-        ffmpeg->SetUrl(QStringLiteral("rtsp://") + address + QStringLiteral(":") + portText + QStringLiteral("/1"));
+        ffmpeg->SetUrl(QStringLiteral("rtsp://") + address + QStringLiteral(":") + portText +
+                       QStringLiteral("/1"));
         rtsp_thread = new RtspThread(this);
         if (ffmpeg->Init()) {
             rtsp_thread->ffmpeg = ffmpeg;

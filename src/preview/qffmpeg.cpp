@@ -10,7 +10,8 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
-namespace {
+namespace
+{
 // Socket I/O limit for the RTSP connection, so a camera that accepts but never answers cannot hold Init().
 const char* const kSocketTimeoutUs = "5000000";
 // Pause after a failed read: an ended or broken stream keeps being retried without spinning a core.
@@ -98,8 +99,8 @@ bool QFFmpeg::Init()
         return false;
     }
     codec = avcodec_find_decoder(codecCtx->codec_id);
-    swsCtx = sws_getContext(videoWidth, videoHeight, AV_PIX_FMT_YUV420P, videoWidth, videoHeight, AV_PIX_FMT_RGB24,
-                            SWS_BICUBIC, nullptr, nullptr, nullptr);
+    swsCtx = sws_getContext(videoWidth, videoHeight, AV_PIX_FMT_YUV420P, videoWidth, videoHeight,
+                            AV_PIX_FMT_RGB24, SWS_BICUBIC, nullptr, nullptr, nullptr);
     if (!codec || !swsCtx || avcodec_open2(codecCtx, codec, nullptr) < 0) {
         qDebug() << "打开解码器失败";
         return false;
@@ -141,7 +142,8 @@ void QFFmpeg::convertAndEmit()
         return;
     QMutexLocker lock(&mutex);
     sws_scale(swsCtx, frame->data, frame->linesize, 0, videoHeight, picture.data, picture.linesize);
-    const QImage wrapped(picture.data[0], videoWidth, videoHeight, picture.linesize[0], QImage::Format_RGB888);
+    const QImage wrapped(picture.data[0], videoWidth, videoHeight, picture.linesize[0],
+                         QImage::Format_RGB888);
     // A deep copy: the queued image must survive the next conversion into the same buffer.
     emit GetImage(wrapped.copy());
 }

@@ -2,7 +2,8 @@
 
 #include <QStringList>
 
-namespace visca {
+namespace visca
+{
 
 QString osdCommand(int controlCmd)
 {

@@ -5,9 +5,8 @@
 #include <QString>
 
 // Camera control commands in their text form: two hex digits a byte, single spaces, 81 first, FF last.
-namespace visca {
-
-constexpr quint16 kControlPort = 1259;
+namespace visca
+{
 
 // Drive templates: H K are the pan speed's hex digits, V N the tilt speed's.
 const QString kPtzUp = QStringLiteral("81 01 06 01 HK VN 03 01 FF");

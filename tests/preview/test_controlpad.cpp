@@ -9,7 +9,8 @@
 #include "previewaccess.h"
 #include "workdir.h"
 
-namespace {
+namespace
+{
 const char* const kCamera = "127.0.0.91";
 const quint16 kControlPort = 1259;
 // Marks the end of a row's datagrams, so "nothing sent" is checked without waiting on a timer.
@@ -53,15 +54,15 @@ private slots:
             << 0 << true << QStringList{"+down", "-down", "+left", "-left", "+right", "-right"}
             << QStringList{kPtzDown, kPtzStop, kPtzLeft, kPtzStop, kPtzRight, kPtzStop} << false;
         QTest::newRow("PTZ menu, back and OK")
-            << 0 << true << QStringList{"+menu", "-menu", "+back", "-back", "+ok", "-ok"} << QStringList{kHome}
-            << false;
-        QTest::newRow("OSD menu then up") << 1 << true << QStringList{"+menu", "+up", "-up"}
-                                          << QStringList{kMenu, kOsdUp} << true;
+            << 0 << true << QStringList{"+menu", "-menu", "+back", "-back", "+ok", "-ok"}
+            << QStringList{kHome} << false;
+        QTest::newRow("OSD menu then up")
+            << 1 << true << QStringList{"+menu", "+up", "-up"} << QStringList{kMenu, kOsdUp} << true;
         QTest::newRow("OSD with the menu closed")
             << 1 << true << QStringList{"+up", "+down", "+left", "+right", "-up", "+ok", "+back"}
             << QStringList{kOsdOk, kOsdBack} << false;
-        QTest::newRow("OSD menu opened and closed") << 1 << true << QStringList{"+menu", "+menu", "+right"}
-                                                    << QStringList{kMenu, kMenu} << false;
+        QTest::newRow("OSD menu opened and closed")
+            << 1 << true << QStringList{"+menu", "+menu", "+right"} << QStringList{kMenu, kMenu} << false;
         QTest::newRow("PTZ after an odd number of menu presses")
             << 1 << true << QStringList{"+menu", "mode:0", "+up", "-up", "mode:1", "+menu", "mode:0", "+up"}
             << QStringList{kMenu, kMenu, kPtzUp} << false;

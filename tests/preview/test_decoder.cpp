@@ -8,7 +8,8 @@
 #include "camsimrun.h"
 #include "qffmpeg.h"
 
-namespace {
+namespace
+{
 
 const char* const kCamera = "127.0.0.71";
 const int kPort = 8771;
@@ -34,8 +35,9 @@ struct Playback {
     explicit Playback(const QString& url)
     {
         decoder.SetUrl(url);
-        QObject::connect(&decoder, &QFFmpeg::GetImage, &decoder, [this](QImage image) { images.append(image); },
-                         Qt::QueuedConnection);
+        QObject::connect(
+            &decoder, &QFFmpeg::GetImage, &decoder, [this](QImage image) { images.append(image); },
+            Qt::QueuedConnection);
     }
     ~Playback()
     {
@@ -125,8 +127,8 @@ private slots:
     void stopEndsAStalledStream()
     {
         CamsimRun stalled;
-        QVERIFY(stalled.start({"--address", "127.0.0.74", "--no-discovery", "--no-visca", "--rtsp-port", "8774",
-                               "--rtsp-size", "176x144", "--duration", "60"}));
+        QVERIFY(stalled.start({"--address", "127.0.0.74", "--no-discovery", "--no-visca", "--rtsp-port",
+                               "8774", "--rtsp-size", "176x144", "--duration", "60"}));
         Playback playback(url("127.0.0.74", 8774));
         QVERIFY(playback.decoder.Init());
         playback.play();
@@ -148,8 +150,8 @@ private slots:
     void endedStreamDoesNotSpin()
     {
         CamsimRun ending;
-        QVERIFY(ending.start({"--address", "127.0.0.75", "--no-discovery", "--no-visca", "--rtsp-port", "8775",
-                              "--rtsp-size", "176x144", "--duration", "60"}));
+        QVERIFY(ending.start({"--address", "127.0.0.75", "--no-discovery", "--no-visca", "--rtsp-port",
+                              "8775", "--rtsp-size", "176x144", "--duration", "60"}));
         Playback playback(url("127.0.0.75", 8775));
         QVERIFY(playback.decoder.Init());
         playback.play();
@@ -161,7 +163,8 @@ private slots:
         const double before = processCpuSeconds();
         QTest::qWait(1000);
         const double used = processCpuSeconds() - before;
-        QVERIFY2(used < 0.3, qPrintable(QString("%1 s of CPU in one second after the stream ended").arg(used)));
+        QVERIFY2(used < 0.3,
+                 qPrintable(QString("%1 s of CPU in one second after the stream ended").arg(used)));
         QVERIFY(playback.thread->isRunning());
     }
 

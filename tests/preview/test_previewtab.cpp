@@ -10,7 +10,8 @@
 #include "previewaccess.h"
 #include "workdir.h"
 
-namespace {
+namespace
+{
 const char* const kCamera = "127.0.0.81";
 const int kPort = 8781;
 
@@ -50,11 +51,19 @@ private slots:
         QTest::addColumn<QString>("address");
         QTest::addColumn<QString>("port");
         QTest::addColumn<QString>("warning");
-        QTest::newRow("empty address") << "" << "554" << "Network information fill in error";
-        QTest::newRow("empty port") << kCamera << "" << "Network information fill in error";
-        QTest::newRow("octet above 255") << "192.168.1.300" << "554" << "Network information fill in error";
-        QTest::newRow("port of letters") << kCamera << "rtsp" << "Connection timeout";
-        QTest::newRow("nobody listening") << "127.0.0.83" << "8783" << "Connection timeout";
+        QTest::newRow("empty address") << ""
+                                       << "554"
+                                       << "Network information fill in error";
+        QTest::newRow("empty port") << kCamera << ""
+                                    << "Network information fill in error";
+        QTest::newRow("octet above 255") << "192.168.1.300"
+                                         << "554"
+                                         << "Network information fill in error";
+        QTest::newRow("port of letters") << kCamera << "rtsp"
+                                         << "Connection timeout";
+        QTest::newRow("nobody listening") << "127.0.0.83"
+                                          << "8783"
+                                          << "Connection timeout";
     }
     void refused()
     {

@@ -15,7 +15,8 @@ private slots:
         QTest::addColumn<int>("tilt");
         QTest::addColumn<QString>("expected");
         QTest::newRow("up at 10") << visca::kPtzUp << 10 << 10 << "81 01 06 01 0A 0A 03 01 FF";
-        QTest::newRow("right, uneven speeds") << visca::kPtzRight << 1 << 0x18 << "81 01 06 01 01 18 02 03 FF";
+        QTest::newRow("right, uneven speeds")
+            << visca::kPtzRight << 1 << 0x18 << "81 01 06 01 01 18 02 03 FF";
         QTest::newRow("upper-case digits") << visca::kPtzLeft << 0x1f << 0x0b << "81 01 06 01 1F 0B 01 03 FF";
         QTest::newRow("stop has no letters") << visca::kPtzStop << 10 << 10 << "81 01 06 01 03 03 03 03 FF";
         QTest::newRow("case-sensitive") << QString("hk vn HK") << 0x12 << 0x34 << "hk vn 12";

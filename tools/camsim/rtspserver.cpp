@@ -3,14 +3,16 @@
 #include <gst/gst.h>
 #include <gst/rtsp-server/rtsp-server.h>
 
-namespace {
+namespace
+{
 
 QString videoBranch(const RtspServer::Options& o, int payloader)
 {
     // A key frame every second, so a client that joins late shows a picture within a second.
-    return QStringLiteral("videotestsrc is-live=true pattern=ball ! video/x-raw,format=I420,width=%1,height=%2,"
-                          "framerate=%3/1 ! x264enc tune=zerolatency speed-preset=ultrafast key-int-max=%3 ! "
-                          "rtph264pay name=pay%4 pt=96 config-interval=1")
+    return QStringLiteral(
+               "videotestsrc is-live=true pattern=ball ! video/x-raw,format=I420,width=%1,height=%2,"
+               "framerate=%3/1 ! x264enc tune=zerolatency speed-preset=ultrafast key-int-max=%3 ! "
+               "rtph264pay name=pay%4 pt=96 config-interval=1")
         .arg(o.width)
         .arg(o.height)
         .arg(o.fps)
