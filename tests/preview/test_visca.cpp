@@ -18,7 +18,6 @@ private slots:
         QTest::newRow("right, uneven speeds")
             << visca::kPtzRight << 1 << 0x18 << "81 01 06 01 01 18 02 03 FF";
         QTest::newRow("upper-case digits") << visca::kPtzLeft << 0x1f << 0x0b << "81 01 06 01 1F 0B 01 03 FF";
-        QTest::newRow("stop has no letters") << visca::kPtzStop << 10 << 10 << "81 01 06 01 03 03 03 03 FF";
         QTest::newRow("case-sensitive") << QString("hk vn HK") << 0x12 << 0x34 << "hk vn 12";
     }
     void fillSpeed()
@@ -28,28 +27,6 @@ private slots:
         QFETCH(int, tilt);
         QFETCH(QString, expected);
         QCOMPARE(visca::fillSpeed(templ, qint8(pan), qint8(tilt)), expected);
-    }
-
-    void osdTable_data()
-    {
-        QTest::addColumn<int>("control");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("0 unknown") << 0 << QString();
-        QTest::newRow("1 ok") << 1 << "81 01 06 06 05 FF";
-        QTest::newRow("2 up") << 2 << "81 01 06 01 10 10 03 01 FF";
-        QTest::newRow("3 down") << 3 << "81 01 06 01 10 10 03 02 FF";
-        QTest::newRow("4 left") << 4 << "81 01 06 01 10 10 01 03 FF";
-        QTest::newRow("5 right") << 5 << "81 01 06 01 10 10 02 03 FF";
-        QTest::newRow("6 back") << 6 << "81 01 06 06 04 FF";
-        QTest::newRow("7 menu") << 7 << "81 01 06 06 10 FF";
-        QTest::newRow("8") << 8 << "81 01 06 06 06 FF";
-        QTest::newRow("9 unknown") << 9 << QString();
-    }
-    void osdTable()
-    {
-        QFETCH(int, control);
-        QFETCH(QString, expected);
-        QCOMPARE(visca::osdCommand(control), expected);
     }
 
     void textToBytes_data()
