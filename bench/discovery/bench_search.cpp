@@ -35,7 +35,8 @@ public:
     static void insert(MainWindow& w, const Dev_info& record) { w.insertData(record); }
 };
 
-namespace {
+namespace
+{
 
 constexpr int Rounds = 3;
 constexpr int TimeoutMs = 30000;
@@ -79,7 +80,8 @@ double plainReceiver(const QByteArray& toolIp, int expected)
 
     QElapsedTimer clock;
     clock.start();
-    ::sendto(fd, search.constData(), size_t(search.size()), 0, reinterpret_cast<sockaddr*>(&group), sizeof(group));
+    ::sendto(fd, search.constData(), size_t(search.size()), 0, reinterpret_cast<sockaddr*>(&group),
+             sizeof(group));
     std::set<std::string> devices;
     double last = -1;
     char datagram[2048];
@@ -112,7 +114,8 @@ ToolRun toolSearch(const QString& toolIp, int expected)
     auto* combo = w.findChild<QComboBox*>("local_ip_list_comboBox");
     combo->setCurrentIndex(combo->findText(":" + toolIp, Qt::MatchEndsWith));
     QTimer sampler;
-    QObject::connect(&sampler, &QTimer::timeout, [&] { run.peakThreads = qMax(run.peakThreads, statusValue("Threads:")); });
+    QObject::connect(&sampler, &QTimer::timeout,
+                     [&] { run.peakThreads = qMax(run.peakThreads, statusValue("Threads:")); });
     sampler.start(2);
 
     QElapsedTimer clock;
@@ -146,8 +149,8 @@ void listOnly(int count)
         MainWindowAccess<BenchTag>::insert(w, record);
         worst = qMax(worst, one.nsecsElapsed() / 1e6);
     }
-    std::printf("list alone: %d rows in %.1f ms, worst insertion %.2f ms\n", count, total.nsecsElapsed() / 1e6,
-                worst);
+    std::printf("list alone: %d rows in %.1f ms, worst insertion %.2f ms\n", count,
+                total.nsecsElapsed() / 1e6, worst);
 }
 
 double median(QVector<double> values)

@@ -1,10 +1,12 @@
 #include "discoverymessages.h"
 
-namespace discovery {
+namespace discovery
+{
 
 const char* const Heads[MessageKindCount] = {"SEARCH * ", "REPLY OK ", "CONFIGNET", "SUCCEED *", "FAILED * "};
 
-namespace {
+namespace
+{
 
 const QString ClientIdKey = QStringLiteral("Client ID:");
 const QString DeviceIdKey = QStringLiteral("Device ID:");

@@ -27,7 +27,8 @@ enum msgType : qint8 {
 };
 
 // The text protocol spoken on the discovery group: building commands, cutting replies. No sockets here.
-namespace discovery {
+namespace discovery
+{
 
 constexpr quint16 Port = 8005;
 constexpr const char* GroupAddress = "239.255.255.251";

@@ -6,7 +6,8 @@
 #include <QMenu>
 #include <QMessageBox>
 
-namespace {
+namespace
+{
 
 enum Column {
     ColumnNo = 0,
@@ -24,7 +25,7 @@ QTreeWidgetItem* deviceRow(const Dev_info& device, int position)
 {
     auto* item = new QTreeWidgetItem;
     item->setText(ColumnNo, QString::number(position));
-    const QString fields[] = {device.ipaddr, device.netmask, device.gateway,   device.macaddr,
+    const QString fields[] = {device.ipaddr, device.netmask,   device.gateway, device.macaddr,
                               device.uptime, device.device_id, device.fdns};
     for (int column = ColumnIp; column <= ColumnFdns; ++column) {
         if (!fields[column - ColumnIp].isEmpty())
@@ -133,8 +134,9 @@ void MainWindow::onGrpMenuTriggered(QAction* action)
     } else if (action == close_flicker_action) {
         send(CMD_FLICKER_CLOSE);
     } else if (action == reboot_action) {
-        const auto answer = QMessageBox::warning(this, tr("Information"), tr("Do you really want reboot?"),
-                                                 QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::NoButton);
+        const auto answer =
+            QMessageBox::warning(this, tr("Information"), tr("Do you really want reboot?"),
+                                 QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::NoButton);
         if (answer == QMessageBox::Ok)
             send(CMD_REBOOT);
     }

@@ -13,7 +13,8 @@
 
 #include "mythread.h"
 
-namespace {
+namespace
+{
 
 constexpr int MaxLocalIps = 32;
 
@@ -57,7 +58,8 @@ void MainWindow::on_search_Button_clicked()
     const int index = ui->local_ip_list_comboBox->currentIndex();
     if (index != selected_ip_index) {
         if (!initSocket()) {
-            QMessageBox::warning(this, tr("Warning"), tr("Initializes the multicast failure"), QMessageBox::Ok);
+            QMessageBox::warning(this, tr("Warning"), tr("Initializes the multicast failure"),
+                                 QMessageBox::Ok);
             return;
         }
         if (!addGroup()) {
@@ -147,8 +149,9 @@ void MainWindow::send(cmdType cmd)
         settings.netmask = ui->netmask_lineEdit->text();
         settings.gateway = ui->gateway_lineEdit->text();
         settings.fdns = ui->fdns_lineEdit->text();
-        settings.mac = QStringList{ui->mac1_lineEdit->text(), ui->mac2_lineEdit->text(), ui->mac3_lineEdit->text(),
-                                   ui->mac4_lineEdit->text(), ui->mac5_lineEdit->text(), ui->mac6_lineEdit->text()};
+        settings.mac =
+            QStringList{ui->mac1_lineEdit->text(), ui->mac2_lineEdit->text(), ui->mac3_lineEdit->text(),
+                        ui->mac4_lineEdit->text(), ui->mac5_lineEdit->text(), ui->mac6_lineEdit->text()};
         text = discovery::confignetMessage(device_id, client_id, settings);
         break;
     }
@@ -169,7 +172,8 @@ void MainWindow::send(cmdType cmd)
         send_socket->bind(QHostAddress(local_ips[index]), discovery::Port,
                           QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint);
         // Linux hands unicast datagrams for the shared address to the socket bound last: this one.
-        connect(send_socket, &QUdpSocket::readyRead, this, &MainWindow::receive_unicast, Qt::UniqueConnection);
+        connect(send_socket, &QUdpSocket::readyRead, this, &MainWindow::receive_unicast,
+                Qt::UniqueConnection);
         selected_ip_index = index;
     }
     send_socket->writeDatagram(datagram, *group_address, discovery::Port);

@@ -14,7 +14,8 @@ bool MainWindow::network_form_complete() const
 void MainWindow::on_set_net_pushButton_clicked()
 {
     if (!network_form_complete()) {
-        QMessageBox::warning(this, tr("Warning"), tr("The network information is incomplete"), QMessageBox::Ok);
+        QMessageBox::warning(this, tr("Warning"), tr("The network information is incomplete"),
+                             QMessageBox::Ok);
         return;
     }
     if (check_network_info()) {
@@ -35,8 +36,8 @@ bool MainWindow::check_network_info()
             !is_valid_host_ip(ui->fdns_lineEdit->text()) || !discovery::gatewayInSubnet(ip, netmask, gateway))
             return false;
     }
-    const QString tail = ui->mac4_lineEdit->text().toUpper() + ":" + ui->mac5_lineEdit->text().toUpper() + ":" +
-                         ui->mac6_lineEdit->text().toUpper();
+    const QString tail = ui->mac4_lineEdit->text().toUpper() + ":" + ui->mac5_lineEdit->text().toUpper() +
+                         ":" + ui->mac6_lineEdit->text().toUpper();
     return is_valid_mac_tail(tail);
 }
 
@@ -64,7 +65,8 @@ void MainWindow::on_change_mac_pushButton_clicked()
     if (!ui->treeWidget->currentItem())
         return;
     if (!network_form_complete()) {
-        QMessageBox::warning(this, tr("Warning"), tr("The network information is incomplete"), QMessageBox::Ok);
+        QMessageBox::warning(this, tr("Warning"), tr("The network information is incomplete"),
+                             QMessageBox::Ok);
         return;
     }
     generate_client_id();

@@ -15,7 +15,8 @@
 #include "mythread.h"
 #include "workdir.h"
 
-namespace {
+namespace
+{
 
 QString shown(const char* text)
 {
@@ -108,9 +109,10 @@ void TestDeviceList::insertion_data()
                                      << QStringList{"192.168.1.10/b", "192.168.1.100/c", "192.168.1.9/a"};
     QTest::newRow("same ip, later below") << QStringList{"10.0.0.5/a", "10.0.0.5/b", "10.0.0.4/c"}
                                           << QStringList{"10.0.0.4/c", "10.0.0.5/a", "10.0.0.5/b"};
-    QTest::newRow("duplicate id, first wins") << QStringList{"10.0.0.5/a", "10.0.0.9/a", "10.0.0.7/b"}
-                                              << QStringList{"10.0.0.5/a", "10.0.0.7/b"};
-    QTest::newRow("other client") << QStringList{"10.0.0.5/a/other", "10.0.0.6/b"} << QStringList{"10.0.0.6/b"};
+    QTest::newRow("duplicate id, first wins")
+        << QStringList{"10.0.0.5/a", "10.0.0.9/a", "10.0.0.7/b"} << QStringList{"10.0.0.5/a", "10.0.0.7/b"};
+    QTest::newRow("other client") << QStringList{"10.0.0.5/a/other", "10.0.0.6/b"}
+                                  << QStringList{"10.0.0.6/b"};
     QTest::newRow("only other clients") << QStringList{"10.0.0.5/a/other"} << QStringList{};
 }
 
@@ -272,16 +274,23 @@ void TestDeviceList::configFillsForm_data()
     QTest::addColumn<QString>("mac");
     QTest::addColumn<QString>("fdns");
     QTest::addColumn<QStringList>("form"); // ip, netmask, gateway, fdns, mac4..6
-    QTest::newRow("complete") << "02:5A:C3:a1:B2:c3" << "10.0.0.53"
-                              << QStringList{"10.0.0.2", "255.255.255.0", "192.168.1.1", "10.0.0.53", "a1", "B2", "c3"};
-    QTest::newRow("no dns: gateway") << "02:5A:C3:a1:B2:c3" << ""
-                                     << QStringList{"10.0.0.2", "255.255.255.0", "192.168.1.1", "192.168.1.1", "a1",
-                                                    "B2", "c3"};
-    QTest::newRow("mac of 10 characters") << "02:5A:C3:a" << "10.0.0.53"
-                                          << QStringList{"10.0.0.2", "255.255.255.0", "192.168.1.1", "10.0.0.53",
-                                                         "a", "", ""};
-    QTest::newRow("no mac") << "" << "10.0.0.53"
-                            << QStringList{"10.0.0.2", "255.255.255.0", "192.168.1.1", "10.0.0.53", "", "", ""};
+    QTest::newRow("complete") << "02:5A:C3:a1:B2:c3"
+                              << "10.0.0.53" << QStringList{"10.0.0.2",    "255.255.255.0",
+                                                            "192.168.1.1", "10.0.0.53",
+                                                            "a1",          "B2",
+                                                            "c3"};
+    QTest::newRow("no dns: gateway") << "02:5A:C3:a1:B2:c3"
+                                     << "" << QStringList{"10.0.0.2",    "255.255.255.0",
+                                                          "192.168.1.1", "192.168.1.1",
+                                                          "a1",          "B2",
+                                                          "c3"};
+    QTest::newRow("mac of 10 characters")
+        << "02:5A:C3:a"
+        << "10.0.0.53" << QStringList{"10.0.0.2", "255.255.255.0", "192.168.1.1", "10.0.0.53", "a", "", ""};
+    QTest::newRow("no mac") << ""
+                            << "10.0.0.53"
+                            << QStringList{"10.0.0.2", "255.255.255.0", "192.168.1.1", "10.0.0.53", "", "",
+                                           ""};
 }
 
 void TestDeviceList::configFillsForm()
@@ -340,27 +349,25 @@ void TestDeviceList::setButtonChecks_data()
     // Valid forms reach send(), which refuses for want of a selected device.
     const QString reachesSend = "Please select the need to configure the equipment";
 
-    QTest::newRow("valid manual") << QStringList{"0", "192.168.1.10", "255.255.255.0", "192.168.1.1", "8.8.8.8",
-                                                 "a1", "B2", "c3"}
-                                  << reachesSend;
-    QTest::newRow("gateway outside subnet") << QStringList{"0", "192.168.1.10", "255.255.255.0", "192.168.2.1",
-                                                           "8.8.8.8", "a1", "b2", "c3"}
-                                            << wrong;
-    QTest::newRow("empty dns, manual") << QStringList{"0", "192.168.1.10", "255.255.255.0", "192.168.1.1", "",
-                                                      "a1", "b2", "c3"}
-                                       << wrong;
-    QTest::newRow("bad netmask") << QStringList{"0", "192.168.1.10", "255.0.255.0", "192.168.1.1", "8.8.8.8",
-                                                "a1", "b2", "c3"}
+    QTest::newRow("valid manual")
+        << QStringList{"0", "192.168.1.10", "255.255.255.0", "192.168.1.1", "8.8.8.8", "a1", "B2", "c3"}
+        << reachesSend;
+    QTest::newRow("gateway outside subnet")
+        << QStringList{"0", "192.168.1.10", "255.255.255.0", "192.168.2.1", "8.8.8.8", "a1", "b2", "c3"}
+        << wrong;
+    QTest::newRow("empty dns, manual")
+        << QStringList{"0", "192.168.1.10", "255.255.255.0", "192.168.1.1", "", "a1", "b2", "c3"} << wrong;
+    QTest::newRow("bad netmask") << QStringList{"0",       "192.168.1.10", "255.0.255.0", "192.168.1.1",
+                                                "8.8.8.8", "a1",           "b2",          "c3"}
                                  << wrong;
-    QTest::newRow("broadcast ip") << QStringList{"0", "192.168.1.255", "255.255.255.0", "192.168.1.1", "8.8.8.8",
-                                                 "a1", "b2", "c3"}
-                                  << wrong;
-    QTest::newRow("empty gateway") << QStringList{"0", "192.168.1.10", "255.255.255.0", "", "8.8.8.8", "a1", "b2",
-                                                  "c3"}
-                                   << incomplete;
+    QTest::newRow("broadcast ip")
+        << QStringList{"0", "192.168.1.255", "255.255.255.0", "192.168.1.1", "8.8.8.8", "a1", "b2", "c3"}
+        << wrong;
+    QTest::newRow("empty gateway")
+        << QStringList{"0", "192.168.1.10", "255.255.255.0", "", "8.8.8.8", "a1", "b2", "c3"} << incomplete;
     QTest::newRow("empty octet") << QStringList{"1", "x", "y", "z", "", "a1", "", "c3"} << incomplete;
-    QTest::newRow("dhcp ignores addresses") << QStringList{"1", "x", "y", "z", "", "a1", "b2", "c3"}
-                                            << reachesSend;
+    QTest::newRow("dhcp ignores addresses")
+        << QStringList{"1", "x", "y", "z", "", "a1", "b2", "c3"} << reachesSend;
     QTest::newRow("dhcp, bad octet") << QStringList{"1", "x", "y", "z", "", "a1", "g2", "c3"} << wrong;
     QTest::newRow("one-digit octet") << QStringList{"1", "x", "y", "z", "", "a1", "2", "c3"} << wrong;
 }
@@ -391,7 +398,8 @@ void TestDeviceList::changeMac()
     QStringList tails;
     for (int i = 0; i < 2; ++i) {
         child<QPushButton>("change_mac_pushButton")->click();
-        const QString tail = child<QLineEdit>("mac4_lineEdit")->text() + child<QLineEdit>("mac5_lineEdit")->text() +
+        const QString tail = child<QLineEdit>("mac4_lineEdit")->text() +
+                             child<QLineEdit>("mac5_lineEdit")->text() +
                              child<QLineEdit>("mac6_lineEdit")->text();
         QCOMPARE(tail, Discovery::requestId(w).right(6).toUpper());
         tails << tail;
@@ -439,8 +447,9 @@ void TestDeviceList::parserThreadsAreReleased()
     }
     QTRY_COMPARE_WITH_TIMEOUT(results, Count, 20000);
     QCOMPARE(replies, Count / 2);
-    QTRY_VERIFY_WITH_TIMEOUT(std::all_of(threads.begin(), threads.end(), [](const QPointer<MyThread>& t) { return t.isNull(); }),
-                             20000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        std::all_of(threads.begin(), threads.end(), [](const QPointer<MyThread>& t) { return t.isNull(); }),
+        20000);
 }
 
 QTEST_MAIN(TestDeviceList)

@@ -13,7 +13,8 @@
 #include "discoveryaccess.h"
 #include "workdir.h"
 
-namespace {
+namespace
+{
 
 constexpr int ListTimeoutMs = 15000;
 
@@ -112,7 +113,8 @@ void TestDiscoveryLan::searchListsEveryCamera()
     MainWindow w;
     QVERIFY(selectToolAddress(w));
     const QStringList ips = cameraIps();
-    QVERIFY2(search(w, ips.size()), qPrintable(QString("listed %1 of %2").arg(Discovery::devices(w).size()).arg(ips.size())));
+    QVERIFY2(search(w, ips.size()),
+             qPrintable(QString("listed %1 of %2").arg(Discovery::devices(w).size()).arg(ips.size())));
     // Copies arriving both ways, or late, must not add rows.
     QTest::qWait(500);
 
@@ -233,8 +235,8 @@ void TestDiscoveryLan::deviceCommandsReachCamera()
     answerer.setAnswer(QMessageBox::Ok);
     Discovery::menu(w, Discovery::reboot());
 
-    const QStringList expected{"CAMERA_FLICKER" + tail + "\nstatus=open", "CAMERA_FLICKER" + tail + "\nstatus=close",
-                               "CAMERA_REBOOT" + tail};
+    const QStringList expected{"CAMERA_FLICKER" + tail + "\nstatus=open",
+                               "CAMERA_FLICKER" + tail + "\nstatus=close", "CAMERA_REBOOT" + tail};
     QVERIFY(QTest::qWaitFor(
         [&] {
             const QStringList seen = receivedByCameras();

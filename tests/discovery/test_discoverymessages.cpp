@@ -4,15 +4,16 @@
 
 using namespace discovery;
 
-namespace {
+namespace
+{
 
 const QString ClientId = QStringLiteral("0123456789abcdef0123456789abcdef");
 const QString DeviceId = QStringLiteral("ABCDEF0123456789ABCDEF0123456789");
 
 QString reply(const QString& body)
 {
-    return QStringLiteral("REPLY OK \r\nClient ID:") + ClientId + QStringLiteral("\r\nDevice ID:") + DeviceId +
-           QStringLiteral("\r\n") + body;
+    return QStringLiteral("REPLY OK \r\nClient ID:") + ClientId + QStringLiteral("\r\nDevice ID:") +
+           DeviceId + QStringLiteral("\r\n") + body;
 }
 
 const QString FullBody = QStringLiteral("Uptime=93784\r\nDHCP=0\r\nIP=198.18.1.1\r\nMASK=255.254.0.0\r\n"
@@ -72,7 +73,8 @@ void TestDiscoveryMessages::commandBytes_data()
     QTest::newRow("confignet dhcp, empty fdns")
         << encodeMessage(confignetMessage(DeviceId, ClientId, dhcpNoDns))
         << QByteArray("CONFIGNET\nDevice ID:" + DeviceId.toLatin1() + "\nClient ID:" + ClientId.toLatin1() +
-                      "\ndhcp=1\nipaddr=junk\nnetmask=255.254.0.0\ngateway=198.18.0.1\nfdns=\nmacaddr=02:5A:C3:a1:B2:c3");
+                      "\ndhcp=1\nipaddr=junk\nnetmask=255.254.0.0\ngateway=198.18.0.1\nfdns=\nmacaddr=02:5A:"
+                      "C3:a1:B2:c3");
     QTest::newRow("reboot") << encodeMessage(rebootMessage(DeviceId, ClientId))
                             << QByteArray("CAMERA_REBOOT\nDevice ID:" + DeviceId.toLatin1() +
                                           "\nClient ID:" + ClientId.toLatin1());
@@ -153,41 +155,56 @@ void TestDiscoveryMessages::cutReply_data()
     QTest::addColumn<bool>("dhcp");
 
     const QString cid = ClientId, did = DeviceId;
-    QTest::newRow("complete") << reply(FullBody)
-                              << QStringList{cid, did, "198.18.1.1", "255.254.0.0", "198.18.0.1",
-                                             "02:5A:C3:00:00:01", "8.8.8.8", "1Day 02:03:04"}
+    QTest::newRow("complete") << reply(FullBody) << QStringList{cid,          did,
+                                                                "198.18.1.1", "255.254.0.0",
+                                                                "198.18.0.1", "02:5A:C3:00:00:01",
+                                                                "8.8.8.8",    "1Day 02:03:04"}
                               << 93784 << false;
-    QTest::newRow("no uptime")
-        << reply("DHCP=1\r\nIP=10.0.0.2\r\nMASK=255.0.0.0\r\nGATEWAY=10.0.0.1\r\nMAC=aa:bb:cc:dd:ee:ff\r\nFDNS=1.1.1.1")
-        << QStringList{cid, did, "10.0.0.2", "255.0.0.0", "10.0.0.1", "aa:bb:cc:dd:ee:ff", "1.1.1.1", "00:00:00"}
-        << 0 << true;
-    QTest::newRow("no fdns")
-        << reply("Uptime=59\r\nDHCP=0\r\nIP=10.0.0.2\r\nMASK=255.0.0.0\r\nGATEWAY=10.0.0.1\r\nMAC=aa:bb:cc:dd:ee:ff")
-        << QStringList{cid, did, "10.0.0.2", "255.0.0.0", "10.0.0.1", "aa:bb:cc:dd:ee:ff", "", "00:00:59"} << 59
-        << false;
+    QTest::newRow("no uptime") << reply("DHCP=1\r\nIP=10.0.0.2\r\nMASK=255.0.0.0\r\nGATEWAY=10.0.0.1\r\nMAC="
+                                        "aa:bb:cc:dd:ee:ff\r\nFDNS=1.1.1.1")
+                               << QStringList{cid,         did,        "10.0.0.2",
+                                              "255.0.0.0", "10.0.0.1", "aa:bb:cc:dd:ee:ff",
+                                              "1.1.1.1",   "00:00:00"}
+                               << 0 << true;
+    QTest::newRow("no fdns") << reply("Uptime=59\r\nDHCP=0\r\nIP=10.0.0.2\r\nMASK=255.0.0.0\r\nGATEWAY=10.0."
+                                      "0.1\r\nMAC=aa:bb:cc:dd:ee:ff")
+                             << QStringList{cid,         did,        "10.0.0.2",
+                                            "255.0.0.0", "10.0.0.1", "aa:bb:cc:dd:ee:ff",
+                                            "",          "00:00:59"}
+                             << 59 << false;
     QTest::newRow("fdns keeps trailing line break")
-        << reply(FullBody + "\r\n")
-        << QStringList{cid, did, "198.18.1.1", "255.254.0.0", "198.18.0.1", "02:5A:C3:00:00:01", "8.8.8.8\r\n",
-                       "1Day 02:03:04"}
+        << reply(FullBody + "\r\n") << QStringList{cid,           did,
+                                                   "198.18.1.1",  "255.254.0.0",
+                                                   "198.18.0.1",  "02:5A:C3:00:00:01",
+                                                   "8.8.8.8\r\n", "1Day 02:03:04"}
         << 93784 << false;
-    QTest::newRow("DHCP=1 elsewhere")
-        << reply(FullBody + "\r\nNOTE=DHCP=1")
-        << QStringList{cid, did, "198.18.1.1", "255.254.0.0", "198.18.0.1", "02:5A:C3:00:00:01",
-                       "8.8.8.8\r\nNOTE=DHCP=1", "1Day 02:03:04"}
-        << 93784 << true;
+    QTest::newRow("DHCP=1 elsewhere") << reply(FullBody + "\r\nNOTE=DHCP=1")
+                                      << QStringList{cid,
+                                                     did,
+                                                     "198.18.1.1",
+                                                     "255.254.0.0",
+                                                     "198.18.0.1",
+                                                     "02:5A:C3:00:00:01",
+                                                     "8.8.8.8\r\nNOTE=DHCP=1",
+                                                     "1Day 02:03:04"}
+                                      << 93784 << true;
     QTest::newRow("uptime not a number")
         << reply("Uptime=abc\r\nDHCP=2\r\nIP=1.2.3.4\r\nMASK=m\r\nGATEWAY=g\r\nMAC=short\r\nFDNS=")
         << QStringList{cid, did, "1.2.3.4", "m", "g", "short\r\nFDNS=", "", "00:00:00"} << 0 << false;
     // Missing keys count as position -1 and shift the cuts; nothing may be read outside the text.
     QTest::newRow("no keys at all") << QString("REPLY OK ")
-                                    << QStringList{"", "", "PLY OK ", "Y OK ", "K ", "LY OK ", "", "00:00:00"} << 0
-                                    << false;
+                                    << QStringList{"", "", "PLY OK ", "Y OK ", "K ", "LY OK ", "", "00:00:00"}
+                                    << 0 << false;
     const QString truncated = reply("Uptime=5\r\nDHCP=0\r\nIP=198.18.1.1\r\nMAS");
-    QTest::newRow("truncated after MAS")
-        << truncated
-        << QStringList{cid, did, "198.18.1.1\r\nMAS", truncated.mid(4), truncated.mid(7), "LY OK \r\nClient ID",
-                       "", "00:00:05"}
-        << 5 << false;
+    QTest::newRow("truncated after MAS") << truncated << QStringList{cid,
+                                                                     did,
+                                                                     "198.18.1.1\r\nMAS",
+                                                                     truncated.mid(4),
+                                                                     truncated.mid(7),
+                                                                     "LY OK \r\nClient ID",
+                                                                     "",
+                                                                     "00:00:05"}
+                                         << 5 << false;
 }
 
 void TestDiscoveryMessages::cutReply()
@@ -285,12 +302,24 @@ void TestDiscoveryMessages::gatewayInSubnet_data()
     QTest::addColumn<QString>("netmask");
     QTest::addColumn<QString>("gateway");
     QTest::addColumn<bool>("inside");
-    QTest::newRow("same /24") << "192.168.1.10" << "255.255.255.0" << "192.168.1.1" << true;
-    QTest::newRow("other /24") << "192.168.1.10" << "255.255.255.0" << "192.168.2.1" << false;
-    QTest::newRow("/15 across third octet") << "198.18.1.7" << "255.254.0.0" << "198.19.0.1" << true;
-    QTest::newRow("/15 outside") << "198.18.1.7" << "255.254.0.0" << "198.20.0.1" << false;
-    QTest::newRow("/30 edge") << "10.0.0.5" << "255.255.255.252" << "10.0.0.8" << false;
-    QTest::newRow("mask 0") << "10.0.0.5" << "0.0.0.0" << "172.16.0.1" << true;
+    QTest::newRow("same /24") << "192.168.1.10"
+                              << "255.255.255.0"
+                              << "192.168.1.1" << true;
+    QTest::newRow("other /24") << "192.168.1.10"
+                               << "255.255.255.0"
+                               << "192.168.2.1" << false;
+    QTest::newRow("/15 across third octet") << "198.18.1.7"
+                                            << "255.254.0.0"
+                                            << "198.19.0.1" << true;
+    QTest::newRow("/15 outside") << "198.18.1.7"
+                                 << "255.254.0.0"
+                                 << "198.20.0.1" << false;
+    QTest::newRow("/30 edge") << "10.0.0.5"
+                              << "255.255.255.252"
+                              << "10.0.0.8" << false;
+    QTest::newRow("mask 0") << "10.0.0.5"
+                            << "0.0.0.0"
+                            << "172.16.0.1" << true;
 }
 
 void TestDiscoveryMessages::gatewayInSubnet()

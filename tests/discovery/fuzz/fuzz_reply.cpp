@@ -6,7 +6,8 @@
 
 #include "discoverymessages.h"
 
-namespace {
+namespace
+{
 
 void require(bool condition)
 {
@@ -30,8 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const Dev_info record = discovery::parseMessage(message, kind, QStringLiteral("Day"));
 
     require(record.client_id.size() <= 32 && record.device_id.size() <= 32 && record.macaddr.size() <= 17);
-    for (const QString& value : {record.client_id, record.device_id, record.ipaddr, record.netmask, record.gateway,
-                                 record.macaddr, record.fdns})
+    for (const QString& value : {record.client_id, record.device_id, record.ipaddr, record.netmask,
+                                 record.gateway, record.macaddr, record.fdns})
         requirePiece(message, value);
     if (kind != MSG_REPLY_OK) {
         require(record.ipaddr.isEmpty() && record.uptime.isEmpty() && !record.dhcp);
