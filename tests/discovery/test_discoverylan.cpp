@@ -63,6 +63,7 @@ private slots:
     void otherInstanceRepliesIgnored();
     void configRoundTrip();
     void deviceCommandsReachCamera();
+    void brokenRepliesListedSafely();
 
 private:
     bool selectToolAddress(MainWindow& w);
@@ -249,6 +250,44 @@ void TestDiscoveryLan::deviceCommandsReachCamera()
             commands << text;
     }
     QCOMPARE(commands, expected);
+}
+
+// Cameras 0 to 3 send a truncated reply, one with a NUL before "IP=", one without Uptime, GATEWAY and FDNS,
+// and one with a 10-character MAC; their identifiers are intact, so each is listed with what could be cut.
+void TestDiscoveryLan::brokenRepliesListedSafely()
+{
+    MainWindow w;
+    QVERIFY(selectToolAddress(w));
+    const QStringList ips = cameraIps();
+    QVERIFY(search(w, ips.size()));
+    QTest::qWait(300);
+    QCOMPARE(Discovery::devices(w).size(), ips.size());
+
+    const auto listedAt = [&](const QString& ip) -> Dev_info {
+        for (const Dev_info& device : Discovery::devices(w)) {
+            if (device.ipaddr.startsWith(ip))
+                return device;
+        }
+        return Dev_info();
+    };
+    QCOMPARE(listedAt(ips.at(0)).ipaddr, ips.at(0) + "\r\nMAS");
+    const Dev_info noUptime = listedAt(ips.at(2));
+    QCOMPARE(noUptime.uptime, QString("00:00:00"));
+    QVERIFY(noUptime.fdns.isEmpty());
+    // A short MAC is followed by the next line: the 17 characters cut take it along.
+    const Dev_info shortMac = listedAt(ips.at(3));
+    QCOMPARE(shortMac.ipaddr, ips.at(3));
+    QVERIFY(shortMac.macaddr.endsWith("\r\nFDNS="));
+
+    auto* tree = w.findChild<QTreeWidget*>("treeWidget");
+    int row = 0;
+    while (row < tree->topLevelItemCount() && tree->topLevelItem(row)->text(1) != ips.at(3))
+        ++row;
+    QVERIFY(focusRow(w, row));
+    Discovery::menu(w, Discovery::config());
+    const QString mac = tree->currentItem()->text(4);
+    QCOMPARE(w.findChild<QLineEdit*>("mac4_lineEdit")->text(), mac.mid(9, 2));
+    QCOMPARE(w.findChild<QLineEdit*>("mac6_lineEdit")->text(), QString("S="));
 }
 
 QTEST_MAIN(TestDiscoveryLan)
