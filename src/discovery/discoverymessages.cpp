@@ -39,14 +39,14 @@ QString searchMessage(const QString& clientId)
 
 QString confignetMessage(const QString& deviceId, const QString& clientId, const NetworkSettings& settings)
 {
-    QStringList mac = settings.mac;
-    while (mac.size() < 6)
-        mac.append(QString());
+    QStringList mac;
+    for (const QString& octet : settings.mac)
+        mac << octet;
     return deviceCommand("CONFIGNET", deviceId, clientId) + QStringLiteral("\ndhcp=") +
            QString::number(settings.dhcpIndex) + QStringLiteral("\nipaddr=") + settings.ipaddr +
            QStringLiteral("\nnetmask=") + settings.netmask + QStringLiteral("\ngateway=") + settings.gateway +
            QStringLiteral("\nfdns=") + settings.fdns + QStringLiteral("\nmacaddr=") +
-           mac.mid(0, 6).join(QLatin1Char(':'));
+           mac.join(QLatin1Char(':'));
 }
 
 QString rebootMessage(const QString& deviceId, const QString& clientId)

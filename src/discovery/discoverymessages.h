@@ -45,7 +45,7 @@ struct NetworkSettings {
     QString netmask;
     QString gateway;
     QString fdns;
-    QStringList mac; // six octet texts, mac1 to mac6
+    QString mac[6]; // mac1 to mac6
 };
 
 QString searchMessage(const QString& clientId);

@@ -149,9 +149,10 @@ void MainWindow::send(cmdType cmd)
         settings.netmask = ui->netmask_lineEdit->text();
         settings.gateway = ui->gateway_lineEdit->text();
         settings.fdns = ui->fdns_lineEdit->text();
-        settings.mac =
-            QStringList{ui->mac1_lineEdit->text(), ui->mac2_lineEdit->text(), ui->mac3_lineEdit->text(),
-                        ui->mac4_lineEdit->text(), ui->mac5_lineEdit->text(), ui->mac6_lineEdit->text()};
+        const QLineEdit* octets[] = {ui->mac1_lineEdit, ui->mac2_lineEdit, ui->mac3_lineEdit,
+                                     ui->mac4_lineEdit, ui->mac5_lineEdit, ui->mac6_lineEdit};
+        for (int octet = 0; octet < 6; ++octet)
+            settings.mac[octet] = octets[octet]->text();
         text = discovery::confignetMessage(device_id, client_id, settings);
         break;
     }

@@ -28,7 +28,6 @@ class TestDiscoveryMessages : public QObject
 private slots:
     void commandBytes_data();
     void commandBytes();
-    void confignetPadsMissingOctets();
     void decode_data();
     void decode();
     void classify_data();
@@ -38,10 +37,8 @@ private slots:
     void uptimeText_data();
     void uptimeText();
     void succeedCarriesOnlyIdentifiers();
-    void otherKindsFillNothing();
     void macTail_data();
     void macTail();
-    void macTailFromId();
     void gatewayInSubnet_data();
     void gatewayInSubnet();
 };
@@ -57,7 +54,9 @@ void TestDiscoveryMessages::commandBytes_data()
     manual.netmask = "255.254.0.0";
     manual.gateway = "198.18.0.1";
     manual.fdns = "8.8.4.4";
-    manual.mac = QStringList{"02", "5A", "C3", "a1", "B2", "c3"};
+    const char* octets[] = {"02", "5A", "C3", "a1", "B2", "c3"};
+    for (int octet = 0; octet < 6; ++octet)
+        manual.mac[octet] = octets[octet];
     NetworkSettings dhcpNoDns = manual;
     dhcpNoDns.dhcpIndex = 1;
     dhcpNoDns.fdns.clear();
@@ -96,13 +95,6 @@ void TestDiscoveryMessages::commandBytes()
     QCOMPARE(actual, expected);
     if (actual.startsWith("SEARCH"))
         QCOMPARE(actual.size(), 60);
-}
-
-void TestDiscoveryMessages::confignetPadsMissingOctets()
-{
-    NetworkSettings settings;
-    settings.mac = QStringList{"02", "5A"};
-    QVERIFY(confignetMessage(DeviceId, ClientId, settings).endsWith("\nmacaddr=02:5A::::"));
 }
 
 void TestDiscoveryMessages::decode_data()
@@ -262,17 +254,6 @@ void TestDiscoveryMessages::succeedCarriesOnlyIdentifiers()
     QVERIFY(record.uptime.isEmpty());
 }
 
-void TestDiscoveryMessages::otherKindsFillNothing()
-{
-    for (const msgType kind : {MSG_SEARCH, MSG_CONFIGNET, MSG_FAILED}) {
-        const Dev_info record = parseMessage(reply(FullBody), kind, "Day");
-        QVERIFY(record.client_id.isEmpty());
-        QVERIFY(record.ipaddr.isEmpty());
-        QVERIFY(record.uptime.isEmpty());
-        QCOMPARE(record.uptime_seconds, 0);
-    }
-}
-
 void TestDiscoveryMessages::macTail_data()
 {
     QTest::addColumn<QString>("mac");
@@ -288,12 +269,6 @@ void TestDiscoveryMessages::macTail()
     QFETCH(QString, mac);
     QFETCH(QStringList, octets);
     QCOMPARE(macTailOctets(mac), octets);
-}
-
-void TestDiscoveryMessages::macTailFromId()
-{
-    QCOMPARE(discovery::macTailFromId("0123456789abcdef0123456789abcdef"), (QStringList{"AB", "CD", "EF"}));
-    QCOMPARE(discovery::macTailFromId("short"), (QStringList{"", "", ""}));
 }
 
 void TestDiscoveryMessages::gatewayInSubnet_data()
