@@ -14,6 +14,7 @@ public:
     static QString& requestId(MainWindow& w) { return w.request_id; }
     static QVector<Dev_info>& devices(MainWindow& w) { return w.device_list; }
     static int& selectedIpIndex(MainWindow& w) { return w.selected_ip_index; }
+    static QString* localIps(MainWindow& w) { return w.local_ips; }
     static void insertData(MainWindow& w, const Dev_info& record) { w.insertData(record); }
     static void receiveThread(MainWindow& w, const Dev_info& record, qint8 kind)
     {

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTreeWidget>
+#include <QUdpSocket>
 
 #include "dialogs.h"
 #include "discoveryaccess.h"
@@ -64,6 +65,7 @@ private slots:
     void configRoundTrip();
     void deviceCommandsReachCamera();
     void brokenRepliesListedSafely();
+    void setupFailuresWarn();
 
 private:
     bool selectToolAddress(MainWindow& w);
@@ -288,6 +290,41 @@ void TestDiscoveryLan::brokenRepliesListedSafely()
     const QString mac = tree->currentItem()->text(4);
     QCOMPARE(w.findChild<QLineEdit*>("mac4_lineEdit")->text(), mac.mid(9, 2));
     QCOMPARE(w.findChild<QLineEdit*>("mac6_lineEdit")->text(), QString("S="));
+}
+
+void TestDiscoveryLan::setupFailuresWarn()
+{
+    DialogAnswerer answerer(QMessageBox::Ok);
+    const int searchesBefore = receivedByCameras().filter("SEARCH * UPGRADE").size();
+    {
+        // Someone holds the port without sharing it: the multicast socket cannot be bound.
+        QUdpSocket holder;
+        QVERIFY(holder.bind(QHostAddress::AnyIPv4, 8005, QUdpSocket::DontShareAddress));
+        MainWindow w;
+        QVERIFY(selectToolAddress(w));
+        w.findChild<QPushButton*>("search_Button")->click();
+        QCOMPARE(answerer.texts(), QStringList{shown("Initializes the multicast failure")});
+        QCOMPARE(Discovery::selectedIpIndex(w), -1);
+        QCOMPARE(w.findChild<QLabel*>("label_3")->text(), shown("Devices: "));
+    }
+
+    answerer.clear();
+    MainWindow w;
+    QVERIFY(selectToolAddress(w));
+    QVERIFY(search(w, cameraIps().size()));
+    const int searches = receivedByCameras().filter("SEARCH * UPGRADE").size();
+    QCOMPARE(searches, searchesBefore + 1);
+    // An address no interface holds cannot join the group; the list keeps its rows.
+    const int index = w.findChild<QComboBox*>("local_ip_list_comboBox")->currentIndex();
+    Discovery::selectedIpIndex(w) = -1;
+    Discovery::localIps(w)[index] = "198.18.0.99";
+    w.findChild<QPushButton*>("search_Button")->click();
+    QCOMPARE(answerer.texts(), QStringList{shown("Join the multicast group fail")});
+    QCOMPARE(Discovery::selectedIpIndex(w), -1);
+    QCOMPARE(Discovery::devices(w).size(), cameraIps().size());
+    QCOMPARE(w.findChild<QLabel*>("label_3")->text(), shown("Devices: "));
+    QTest::qWait(200);
+    QCOMPARE(receivedByCameras().filter("SEARCH * UPGRADE").size(), searches);
 }
 
 QTEST_MAIN(TestDiscoveryLan)
