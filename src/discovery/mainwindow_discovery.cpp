@@ -7,18 +7,13 @@
 #include <QUdpSocket>
 #include <QUuid>
 
+#include <iterator>
+
 #include <arpa/inet.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include "mythread.h"
-
-namespace
-{
-
-constexpr int MaxLocalIps = 32;
-
-} // namespace
 
 void MainWindow::generate_client_id()
 {
@@ -43,7 +38,7 @@ void MainWindow::list_local_interfaces()
                 address == QHostAddress(QHostAddress::LocalHost))
                 continue;
             // Further addresses are left out so that combo index n and local_ips[n] stay the same address.
-            if (local_ip_count == MaxLocalIps)
+            if (local_ip_count == int(std::size(local_ips)))
                 return;
             ui->local_ip_list_comboBox->insertItem(local_ip_count,
                                                    interface.humanReadableName() + ":" + address.toString());
