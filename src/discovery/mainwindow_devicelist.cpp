@@ -24,7 +24,8 @@ enum Column {
 QTreeWidgetItem* deviceRow(const Dev_info& device, int position)
 {
     auto* item = new QTreeWidgetItem;
-    item->setText(ColumnNo, QString::number(position));
+    // A number, so that the sorted view keeps 1, 2, ... 10 in order.
+    item->setData(ColumnNo, Qt::DisplayRole, position);
     const QString fields[] = {device.ipaddr, device.netmask,   device.gateway, device.macaddr,
                               device.uptime, device.device_id, device.fdns};
     for (int column = ColumnIp; column <= ColumnFdns; ++column) {

@@ -6,6 +6,7 @@
 #include <QCursor>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QHeaderView>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
@@ -73,6 +74,8 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     unicast_socket = new QUdpSocket(this);
     connect(unicast_socket, &QUdpSocket::readyRead, this, &MainWindow::receive_unicast);
     install_validators();
+    // Sorted by position, first row on top: the list is kept in address order.
+    ui->treeWidget->header()->setSortIndicator(0, Qt::AscendingOrder);
     ui->treeWidget->setSortingEnabled(true);
 }
 

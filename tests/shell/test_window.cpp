@@ -1,5 +1,6 @@
 // The window's behaviour: languages, work type, drops, the control pad and the upgrade type list.
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -74,6 +75,8 @@ void TestWindow::formAsBuilt()
     QCOMPARE(tree->columnCount(), 9);
     QCOMPARE(tree->columnWidth(6), 238);
     QVERIFY(tree->isSortingEnabled());
+    QCOMPARE(tree->header()->sortIndicatorSection(), 0);
+    QCOMPARE(tree->header()->sortIndicatorOrder(), Qt::AscendingOrder);
     QCOMPARE(tree->selectionMode(), QAbstractItemView::SingleSelection);
     QVERIFY(!w.findChild<QLineEdit*>("mac1_lineEdit")->isEnabled());
     QVERIFY(w.findChild<QLineEdit*>("mac4_lineEdit")->isEnabled());
