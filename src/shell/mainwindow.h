@@ -17,6 +17,8 @@
 
 #include "devinfo.h"
 #include "discoverymessages.h"
+#include "firmwarenames.h"
+#include "tcprecord.h"
 
 QT_BEGIN_NAMESPACE
 namespace Ui {
@@ -32,14 +34,6 @@ QT_END_NAMESPACE
 
 class QFFmpeg;
 class RtspThread;
-
-// One partition of the camera's flash, as its version report lists it.
-struct PartitionRecord {
-    QString device;
-    QString size;
-    QString erase_size;
-    QString name;
-};
 
 // The one window of the tool. It owns every socket, timer and worker; each subsystem implements its
 // part of the class in its own source file (shell, discovery, upgrade, preview).
@@ -147,6 +141,22 @@ private:
     void unpack(char* record);
     void unpack_o(char* record);
     void parse_partition_table(const QString& text);
+    void send_record(const QByteArray& record);
+    void handle_record(const DeviceRecord& record, bool report_close);
+    void handle_upgrade_record(const DeviceRecord& record);
+    void handle_version_report(const DeviceRecord& record);
+    void handle_backup_record(const DeviceRecord& record, bool report_close);
+    void handle_restore_record(const DeviceRecord& record);
+    void start_streaming(const QString& path, bool show_progress);
+    void continue_streaming();
+    void close_connection();
+    void end_upgrade();
+    void start_upgrade_countdown();
+    void finish_archive(bool report_close);
+    void fail_backup();
+    void restore_spare_copy();
+    bool connect_backup_tab();
+    QVector<PartitionRecord> known_partitions() const;
 
     // preview
     bool IP_Test(QString address, int port);
@@ -224,6 +234,7 @@ private:
     int osd_port = 1259;
     bool osd_menu_open = false;
     int upgrade_finish_flag = 0;
+    bool stream_progress = false; // the file being streamed is firmware, shown on the progress bar
 
     // Tests reach the internals through their own specialisation of this template.
     template <typename Tag> friend class MainWindowAccess;

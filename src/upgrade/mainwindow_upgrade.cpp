@@ -1,0 +1,298 @@
+#include "mainwindow.h"
+#include "ui_mainwindow.h"
+#include "upgradetypes.h"
+
+#include <QDebug>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QTcpSocket>
+#include <QTimer>
+
+void MainWindow::init_tcp_client()
+{
+    total_bytes = 0;
+    progress_value = 0;
+    bytes_sent = 0;
+    upgrade_file_type = 1;
+    tcpClient = new QTcpSocket(this);
+    connect(tcpClient, &QTcpSocket::readyRead, this, &MainWindow::readMessage);
+    connect(tcpClient, &QAbstractSocket::errorOccurred, this, &MainWindow::displayError);
+    connect(tcpClient, &QTcpSocket::bytesWritten, this, &MainWindow::continue_streaming);
+}
+
+void MainWindow::send_record(const QByteArray& record)
+{
+    tcpClient->write(record);
+}
+
+void MainWindow::readMessage()
+{
+    const RecordLayout* layout = layout_for_work_type(work_type);
+    if (!layout)
+        return;
+    while (tcpClient->bytesAvailable() >= layout->size) {
+        QByteArray record = tcpClient->read(layout->size);
+        if (work_type == 1)
+            unpack(record.data());
+        else
+            unpack_o(record.data());
+    }
+}
+
+bool MainWindow::connect_device()
+{
+    connect_flag = false;
+    progress_value = 0;
+    if (!is_valid_host_ip(ui->upgrade_ip_lineEdit->text())) {
+        QMessageBox::warning(this, tr("Warning"), tr("Network information fill in error"), QMessageBox::Ok);
+        return false;
+    }
+    ui->label_4->setText(tr("connecting..."));
+    tcpClient->abort();
+    tcpClient->connectToHost(ui->upgrade_ip_lineEdit->text(), kDevicePort, QIODevice::ReadWrite,
+                             QAbstractSocket::AnyIPProtocol);
+    ui->query_Button->setEnabled(false);
+    if (!tcpClient->waitForConnected(1500)) {
+        ui->query_Button->setEnabled(true);
+        ui->label_4->setText(tr("timed out"));
+        connect_flag = false;
+        tcpClient->close();
+        return false;
+    }
+    ui->label_4->setText(tr("connected"));
+    ui->label_6->setText(tr("waiting upgrade start"));
+    ui->upgrade_Button->setEnabled(true);
+    ui->worktype_comboBox->setEnabled(true);
+    ui->query_Button->setEnabled(true);
+    connect_flag = true;
+    return true;
+}
+
+void MainWindow::close_connection()
+{
+    // Nothing more is streamed on a connection we close.
+    if (local_file && local_file->isOpen())
+        local_file->close();
+    tcpClient->close();
+    connect_flag = false;
+}
+
+void MainWindow::displayError(QAbstractSocket::SocketError)
+{
+    qDebug() << tcpClient->errorString();
+    // A broken connection also ends whatever was being streamed.
+    if (local_file && local_file->isOpen())
+        local_file->close();
+    if (upgrade_finish_flag != 1) {
+        ui->label_23->setText(tr("disconnect"));
+        ui->progressBar->reset();
+        ui->label_4->setText(tr("disconnect"));
+        ui->label_6->setText(tr("disconnect"));
+        ui->upgrade_Button->setEnabled(true);
+        ui->worktype_comboBox->setEnabled(true);
+        ui->textEdit->clear();
+        refill_upgrade_type_list();
+        connect_flag = false;
+        return;
+    }
+    // The camera verified the file and dropped the connection to flash it: the upgrade goes on without us.
+    qDebug() << "upgrade_finish_flag == 1, displayError";
+    close_connection();
+    ui->label_4->setText(tr("disconnect"));
+    ui->upgrade_Button->setEnabled(true);
+    ui->worktype_comboBox->setEnabled(true);
+    ui->progressBar->setMaximum(100);
+    ui->progressBar->setValue(98);
+    ui->textEdit->clear();
+    ui->upgrade_Button->setFocus(Qt::OtherFocusReason);
+    refill_upgrade_type_list();
+    start_upgrade_countdown();
+}
+
+void MainWindow::on_open_Button_clicked()
+{
+    const QString type = ui->upgrade_type_comboBox->currentText();
+    const char* filter = "BIN Files(*.bin)";
+    if (type == QLatin1String("SOC") || type == QLatin1String("SOC&ARM"))
+        filter = "PKG Files(*.pkg)";
+    else if (type == QLatin1String("MTD"))
+        filter = "IMG Files(*.img)";
+    file_name = QFileDialog::getOpenFileName(this, tr("select upgrade pack"), file_name, tr(filter));
+    if (!file_name.isEmpty())
+        ui->upgrade_filename_lineEdit->setText(file_name);
+    else
+        file_name = ui->upgrade_filename_lineEdit->text();
+}
+
+void MainWindow::on_upgrade_type_comboBox_activated(int index)
+{
+    if (mode == QLatin1String("Full"))
+        upgrade_file_type = index + 1;
+    else if (mode == QLatin1String("Simple"))
+        upgrade_file_type = index == 2 ? 4 : index + 1;
+}
+
+QVector<PartitionRecord> MainWindow::known_partitions() const
+{
+    QVector<PartitionRecord> partitions;
+    for (int i = 0; i < partition_count && i < kMaxPartitions; ++i)
+        partitions.append(partition_table[i]);
+    return partitions;
+}
+
+void MainWindow::on_upgrade_Button_clicked()
+{
+    if (ui->upgrade_ip_lineEdit->text().isEmpty()) {
+        QMessageBox::warning(this, tr("Warning"), tr("Network information fill in error"), QMessageBox::Ok);
+        return;
+    }
+    if (ui->upgrade_filename_lineEdit->text().isEmpty()) {
+        QMessageBox::warning(this, tr("Warning"), tr("Select Upgrade pack"), QMessageBox::Ok);
+        return;
+    }
+    const QString type = ui->upgrade_type_comboBox->currentText();
+    if (type == QLatin1String("  ")) {
+        QMessageBox::warning(this, tr("Warning"), tr("Select Upgrade type"), QMessageBox::Ok);
+        return;
+    }
+    static const QStringList base_kinds{"SOC", "ARM", "SOC&ARM", "MTD"};
+    if (upgrade_types_for_mode(mode).contains(type)) {
+        upgrade_file_type = base_kinds.indexOf(type) + 1;
+    } else if (mode == QLatin1String("Full")) {
+        for (int i = 0; i < partition_count && i < kMaxPartitions; ++i) {
+            if (partition_table[i].device + partition_table[i].name == type) {
+                upgrade_file_type = 5 + i;
+                break;
+            }
+        }
+    }
+
+    const QString name = file_name.mid(file_name.lastIndexOf(QLatin1Char('/')) + 1);
+    // A name that does not fit the record would reach the camera cut short: refuse it like a wrong name.
+    if (!file_name_matches_type(upgrade_file_type, name, known_partitions()) ||
+        !name_fits(*layout_for_work_type(work_type == 2 ? 2 : 1), name)) {
+        QMessageBox::warning(this, tr("Warning"), tr("Upgrade file type does not match"), QMessageBox::Ok);
+        ui->upgrade_filename_lineEdit->clear();
+        return;
+    }
+
+    if (auto_backup) {
+        auto_backup_active = true;
+        ui->backup_ip_lineEdit->setText(ui->upgrade_ip_lineEdit->text());
+        tcp_op = 3;
+        if (!is_valid_host_ip(ui->backup_ip_lineEdit->text()))
+            QMessageBox::warning(this, tr("Warning"), tr("Network information fill in error"), QMessageBox::Ok);
+        ui->label_23->setText(tr("connecting..."));
+        ui->label_4->setText(tr("connecting..."));
+        tcpClient->abort();
+        tcpClient->connectToHost(ui->backup_ip_lineEdit->text(), kDevicePort, QIODevice::ReadWrite,
+                                 QAbstractSocket::AnyIPProtocol);
+        if (!tcpClient->waitForConnected(1500)) {
+            ui->label_23->setText(tr("timed out"));
+            ui->label_4->setText(tr("timed out"));
+            tcpClient->close();
+            connect_flag = false;
+            return;
+        }
+        ui->label_23->setText(tr("connected"));
+        ui->label_4->setText(tr("connected"));
+        connect_flag = true;
+        send_record(backup_request(*layout_for_work_type(work_type == 2 ? 2 : 1)));
+        ui->label_23->setText(tr("start backup"));
+        ui->label_6->setText(tr("start backup"));
+    }
+    delay_ms(1000);
+
+    connect_device();
+    tcp_op = 2;
+    query_mode = query_mode == 1 ? 2 : 0;
+    if (const RecordLayout* layout = layout_for_work_type(work_type))
+        send_record(query_request(*layout, 9));
+    ui->upgrade_Button->setEnabled(false);
+    ui->worktype_comboBox->setEnabled(false);
+    delay_ms(200);
+
+    if (upgrade_file_type == 4) {
+        if (work_type == 2)
+            qDebug() << name;
+        if (!mtd_name_matches_device(work_type, name, model_name, soc_version_letter)) {
+            bool go_on = false;
+            if (!verify) {
+                go_on = QMessageBox::warning(this, tr("Warning"),
+                                             tr("Upgrade file type does not match, whether to continue to Upgrade?"),
+                                             QMessageBox::Ok | QMessageBox::Cancel,
+                                             QMessageBox::NoButton) == QMessageBox::Ok;
+            } else {
+                QMessageBox::information(this, QStringLiteral("Information"), tr("Upgrade file type does not match"),
+                                         QMessageBox::Ok);
+            }
+            if (!go_on) {
+                ui->upgrade_filename_lineEdit->clear();
+                ui->upgrade_Button->setEnabled(true);
+                ui->worktype_comboBox->setEnabled(true);
+                close_connection();
+                ui->label_4->setText(tr("disconnect"));
+                ui->label_6->setText(tr("disconnect"));
+                return;
+            }
+        }
+    }
+
+    delete local_file;
+    local_file = new QFile(file_name, this);
+    if (!local_file->open(QIODevice::ReadOnly)) {
+        QMessageBox::warning(this, tr("Warning"), tr("Open file failed"), QMessageBox::Ok);
+        close_connection();
+        ui->label_4->setText(tr("disconnect"));
+        ui->textEdit->clear();
+        return;
+    }
+    const QByteArray md5 = md5_text_of_file(file_name);
+    if (const RecordLayout* layout = layout_for_work_type(work_type))
+        send_record(upgrade_request(*layout, local_file->size(), upgrade_file_type, name.toLocal8Bit(), md5));
+    ui->progressBar->setMaximum(100);
+    ui->progressBar->setValue(10);
+    local_file->close();
+}
+
+void MainWindow::start_upgrade_countdown()
+{
+    upgrade_timer = new QTimer(this);
+    upgrade_timer->setInterval(upgrade_file_type == 4 ? 73000 : 20000);
+    connect(upgrade_timer, &QTimer::timeout, this, &MainWindow::upgrade_success);
+    upgrade_timer->start();
+    upgrade_finish_flag = 0;
+}
+
+void MainWindow::upgrade_success()
+{
+    upgrade_timer->stop();
+    ui->progressBar->setMaximum(100);
+    ui->progressBar->setValue(100);
+    QMessageBox::information(this, tr("Information"), tr("Upgrade Success"), QMessageBox::Ok);
+    ui->progressBar->setMaximum(100);
+    ui->progressBar->setValue(0);
+    ui->label_6->setText(tr("disconnect"));
+}
+
+void MainWindow::on_query_Button_clicked()
+{
+    if (connect_flag && tcp_op == 2) {
+        qDebug() << "connect_flag == true";
+        return;
+    }
+    if (ui->upgrade_ip_lineEdit->text().isEmpty()) {
+        QMessageBox::warning(this, tr("Warning"), tr("Network information fill in error"), QMessageBox::Ok);
+        return;
+    }
+    if (tcpClient->isOpen()) {
+        qDebug() << "已连接";
+        return;
+    }
+    connect_device();
+    query_mode = 1;
+    tcp_op = 1;
+    if (const RecordLayout* layout = layout_for_work_type(work_type))
+        send_record(query_request(*layout, 10));
+}
