@@ -96,11 +96,10 @@ void MainWindow::resizeEvent(QResizeEvent*)
 
 void MainWindow::place_menu_pad()
 {
-    ui->labVideo->resize(ui->widget->size());
-
-    // The pad's geometry is only current while the Preview tab is shown.
+    // The video area's geometry is only current while the Preview tab is shown.
     const int previous_tab = ui->tabWidget->currentIndex();
     ui->tabWidget->setCurrentIndex(4);
+    ui->labVideo->resize(ui->widget->size());
     const QPoint position = menu_pad_position(ui->widget->size(), ui->menu_widget->size());
     if (ui->menu_widget->pos() != position)
         ui->menu_widget->move(position);
@@ -124,8 +123,10 @@ void MainWindow::closeEvent(QCloseEvent* event)
 
 void MainWindow::contextMenuEvent(QContextMenuEvent* event)
 {
-    if (!ui->treeWidget->currentItem() || !ui->treeWidget->hasFocus())
+    if (!ui->treeWidget->currentItem() || !ui->treeWidget->hasFocus()) {
+        event->ignore();
         return;
+    }
     if (item_menu->actions().isEmpty()) {
         item_menu->addAction(upgrade_action);
         item_menu->addAction(config_action);

@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QDebug>
 #include <QFile>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QTranslator>
 
@@ -37,6 +38,10 @@ void refill_on_first_item(QComboBox* box)
 void MainWindow::retranslate_form()
 {
     ui->retranslateUi(this);
+    // The form leaves these empty, so the generated retranslation has no text to put back into them.
+    for (QLineEdit* edit : {ui->ip_address_lineEdit, ui->netmask_lineEdit, ui->gateway_lineEdit, ui->fdns_lineEdit,
+                            ui->mac4_lineEdit, ui->mac5_lineEdit, ui->mac6_lineEdit})
+        edit->clear();
     refill_on_first_item(ui->dhcp_comboBox);
     refill_on_first_item(ui->upgrade_preview_comboBox);
     refill_on_first_item(ui->language_comboBox);

@@ -35,6 +35,10 @@ void drop(MainWindow& w, const QList<QUrl>& urls)
 {
     QMimeData data;
     data.setUrls(urls);
+    // The application hands a drop only to the widget that accepted the drag's entry.
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&w, &enter);
+    QVERIFY(enter.isAccepted());
     QDropEvent event(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(&w, &event);
 }
