@@ -1,0 +1,204 @@
+// Uploads a 64 MiB and a 512 MiB firmware to camsim on loopback, once through the tool's window and once as a
+// plain TCP copy of the same bytes, and prints the time from the 'U' request to 'U' 3 for both (taken from the
+// camera's own event log, so both are measured at the same place), their ratio and the tool's peak RSS.
+//
+//   bench_upgrade [sizes in MiB...]      default: 64 512
+#include <QApplication>
+#include <QComboBox>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTcpSocket>
+#include <QThread>
+#include <QTimer>
+#include <QtEndian>
+
+#include <cstdio>
+
+#include "camsimrun.h"
+#include "mainwindow.h"
+
+namespace {
+const char* const kCamera = "127.0.0.150";
+const int kRecordSize = 2320; // TYPE1
+
+QString md5Hex(const QString& path)
+{
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    QCryptographicHash hash(QCryptographicHash::Md5);
+    hash.addData(&file);
+    return QString::fromLatin1(hash.result().toHex());
+}
+
+void makeFirmware(const QString& path, qint64 mib)
+{
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    QByteArray block(1 << 20, '\0');
+    quint32 seed = 0x9e3779b9;
+    for (qint64 i = 0; i < mib; ++i) {
+        for (int j = 0; j < block.size(); j += 4) {
+            seed = seed * 1664525u + 1013904223u;
+            qToLittleEndian(seed, block.data() + j);
+        }
+        file.write(block);
+    }
+}
+
+qint64 peakRssKiB()
+{
+    QFile status("/proc/self/status");
+    status.open(QIODevice::ReadOnly);
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    return -1;
+}
+
+// Milliseconds on the camera's clock from the n-th 'U' request it received to the 'U' 3 that followed it.
+double uploadMs(const CamsimRun& camsim, int n)
+{
+    qint64 start = -1;
+    int seen = 0;
+    for (const QJsonObject& e : camsim.events()) {
+        if (e.value("event") == "record_in" && e.value("type") == "U" && ++seen == n)
+            start = e.value("ms").toVariant().toLongLong();
+        else if (start >= 0 && e.value("event") == "record_out" && e.value("type") == "U" &&
+                 e.value("status").toInt() == 3)
+            return double(e.value("ms").toVariant().toLongLong() - start);
+    }
+    return -1;
+}
+
+bool waitForUpload(CamsimRun& camsim, int n, int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < timeoutMs) {
+        if (uploadMs(camsim, n) >= 0)
+            return true;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        QThread::msleep(20);
+    }
+    return false;
+}
+
+// Waits until the camera is back from the reboot that ends an upgrade.
+void waitForCameraUp(CamsimRun& camsim, int ups)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < 30000) {
+        int seen = 0;
+        for (const QJsonObject& e : camsim.events())
+            if (e.value("event") == "state" && e.value("what") == "up")
+                ++seen;
+        if (seen >= ups)
+            return;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        QThread::msleep(20);
+    }
+}
+
+// Closes every message box the window opens, so the upgrade runs unattended.
+void answerBoxes()
+{
+    auto* timer = new QTimer(qApp);
+    QObject::connect(timer, &QTimer::timeout, [] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+            box->button(box->standardButtons() & QMessageBox::Ok ? QMessageBox::Ok : QMessageBox::Cancel)->click();
+    });
+    timer->start(50);
+}
+
+double toolUpload(CamsimRun& camsim, const QString& firmware, int n)
+{
+    QFile config("config.ini");
+    config.open(QIODevice::WriteOnly);
+    config.write(QString("[upgrade]\nlanguage=English\nmode=Simple\nverify=false\nauto_backup=false\n"
+                         "model_type=true\ntype=SOC\nipaddr=%1\npath=%2\n")
+                     .arg(kCamera, firmware)
+                     .toUtf8());
+    config.close();
+    MainWindow window;
+    window.findChild<QPushButton*>("upgrade_Button")->click();
+    if (!waitForUpload(camsim, n, 600000))
+        return -1;
+    return uploadMs(camsim, n);
+}
+
+double plainUpload(CamsimRun& camsim, const QString& firmware, int n)
+{
+    QTcpSocket socket;
+    socket.connectToHost(kCamera, 5555);
+    if (!socket.waitForConnected(3000))
+        return -1;
+    QFile file(firmware);
+    file.open(QIODevice::ReadOnly);
+    QByteArray record(kRecordSize, '\0');
+    record[0] = 'U';
+    qToLittleEndian<qint32>(qint32(file.size()), record.data() + 4);
+    qToLittleEndian<qint32>(9, record.data() + 8);
+    qToLittleEndian<qint32>(1, record.data() + 12);
+    const QByteArray name = QFileInfo(firmware).fileName().toLocal8Bit();
+    memcpy(record.data() + 16, name.constData(), size_t(name.size()));
+    const QByteArray md5 = md5Hex(firmware).toLatin1();
+    memcpy(record.data() + 272, md5.constData(), size_t(md5.size()));
+    socket.write(record);
+    while (socket.bytesAvailable() < kRecordSize && socket.waitForReadyRead(5000)) {
+    }
+    socket.read(kRecordSize); // 'U' 0
+    QByteArray chunk;
+    while (!(chunk = file.read(1 << 20)).isEmpty()) {
+        socket.write(chunk);
+        while (socket.bytesToWrite() > (4 << 20))
+            socket.waitForBytesWritten(5000);
+    }
+    while (socket.bytesToWrite() > 0)
+        socket.waitForBytesWritten(5000);
+    if (!waitForUpload(camsim, n, 600000))
+        return -1;
+    return uploadMs(camsim, n);
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QList<qint64> sizes;
+    for (const QString& arg : app.arguments().mid(1))
+        sizes << arg.toLongLong();
+    if (sizes.isEmpty())
+        sizes = {64, 512};
+
+    QTemporaryDir work;
+    QDir::setCurrent(work.path());
+    CamsimRun camsim;
+    if (!camsim.start({"--address", kCamera, "--no-discovery", "--no-rtsp", "--no-visca", "--verify-ms", "10",
+                       "--flash-ms", "10", "--reboot-ms", "300", "--max-upload", "1073741824"})) {
+        std::fprintf(stderr, "bench_upgrade: camsim did not start\n");
+        return 1;
+    }
+    answerBoxes();
+    std::printf("%-8s %12s %12s %8s %14s\n", "size", "tool ms", "plain ms", "ratio", "tool peak RSS");
+    int uploads = 0;
+    for (qint64 mib : sizes) {
+        const QString firmware = work.filePath(QString("IPC200_SOC_bench%1.pkg").arg(mib));
+        makeFirmware(firmware, mib);
+        const double tool = toolUpload(camsim, firmware, ++uploads);
+        const qint64 rss = peakRssKiB();
+        waitForCameraUp(camsim, uploads);
+        const double plain = plainUpload(camsim, firmware, ++uploads);
+        waitForCameraUp(camsim, uploads);
+        std::printf("%4lld MiB %12.0f %12.0f %8.2f %10lld KiB\n", static_cast<long long>(mib), tool, plain,
+                    plain > 0 ? tool / plain : 0.0, static_cast<long long>(rss));
+        std::fflush(stdout);
+        QFile::remove(firmware);
+    }
+    return 0;
+}
