@@ -18,7 +18,6 @@ public:
     static RtspThread* thread(MainWindow& w) { return w.rtsp_thread; }
     static QHostAddress*& osdAddress(MainWindow& w) { return w.osd_address; }
     static bool& menuOpen(MainWindow& w) { return w.osd_menu_open; }
-    static bool hasDeviceConnection(MainWindow& w) { return w.tcpClient != nullptr; }
     static void setImage(MainWindow& w, const QImage& image) { w.rtsp_SetImage(image); }
     static void send(MainWindow& w, const QString& command)
     {
