@@ -151,6 +151,8 @@ void MainWindow::on_upgrade_Button_clicked()
         QMessageBox::warning(this, tr("Warning"), tr("Select Upgrade pack"), QMessageBox::Ok);
         return;
     }
+    // The edit is where a chosen, dropped or typed file ends up: upgrade that one.
+    file_name = ui->upgrade_filename_lineEdit->text();
     const QString type = ui->upgrade_type_comboBox->currentText();
     if (type == QLatin1String("  ")) {
         QMessageBox::warning(this, tr("Warning"), tr("Select Upgrade type"), QMessageBox::Ok);

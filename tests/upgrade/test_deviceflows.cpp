@@ -71,7 +71,7 @@ struct Rig {
     void chooseFirmware(const QString& name, const QByteArray& content)
     {
         writeFile(name, content);
-        Upgrade::fileName(*window) = dir.file(name);
+        // Only the edit: the upgrade takes the file from there, however it got in.
         window->findChild<QLineEdit*>("upgrade_filename_lineEdit")->setText(dir.file(name));
     }
 

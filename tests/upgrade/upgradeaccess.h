@@ -16,7 +16,6 @@ public:
     static bool& verify(MainWindow& w) { return w.verify; }
     static bool& autoBackup(MainWindow& w) { return w.auto_backup; }
     static int& workType(MainWindow& w) { return w.work_type; }
-    static QString& fileName(MainWindow& w) { return w.file_name; }
     static int& upgradeFileType(MainWindow& w) { return w.upgrade_file_type; }
     static QString& modelName(MainWindow& w) { return w.model_name; }
     static QString& socVersionLetter(MainWindow& w) { return w.soc_version_letter; }
