@@ -45,8 +45,6 @@ private slots:
     void typeSelection_data();
     void typeSelection();
     void unknownModeOffersNoTypes();
-    void booleansReadLikeQt_data();
-    void booleansReadLikeQt();
     void roundTripKeepsChoices();
     void archivePresenceShowsExist();
 };
@@ -173,29 +171,6 @@ void TestSettings::unknownModeOffersNoTypes()
     MainWindow w;
     QCOMPARE(w.findChild<QComboBox*>("upgrade_type_comboBox")->count(), 0);
     QCOMPARE(w.windowTitle(), QString("UPGRADE v2.7"));
-}
-
-void TestSettings::booleansReadLikeQt_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("value");
-    QTest::newRow("true") << "true" << true;
-    QTest::newRow("FALSE") << "FALSE" << false;
-    QTest::newRow("zero") << "0" << false;
-    QTest::newRow("yes") << "yes" << true;
-    QTest::newRow("empty") << "" << false;
-}
-
-void TestSettings::booleansReadLikeQt()
-{
-    QFETCH(QString, text);
-    QFETCH(bool, value);
-    ScopedWorkDir dir;
-    writeConfig(QString("[upgrade]\nverify=%1\nauto_backup=%1\nmodel_type=%1\n").arg(text));
-    MainWindow w;
-    QCOMPARE(Shell::verify(w), value);
-    QCOMPARE(Shell::autoBackup(w), value);
-    QCOMPARE(Shell::workType(w), value ? 1 : 2);
 }
 
 void TestSettings::roundTripKeepsChoices()
