@@ -88,6 +88,7 @@ private slots:
     void upgradeOutcomes();
     void upgradeEndsInSuccessAfterCountdown();
     void typeMismatchSendsNothing();
+    void autoBackupRunsFirst();
     void autoBackupUnreachableStopsUpgrade();
     void queryByMode_data();
     void queryByMode();
@@ -187,6 +188,23 @@ void TestDeviceFlows::typeMismatchSendsNothing()
     QCOMPARE(rig.answers.texts(), QStringList{"Upgrade file type does not match"});
     QTest::qWait(200);
     QVERIFY(rig.camsim.events("tcp_open").isEmpty());
+}
+
+void TestDeviceFlows::autoBackupRunsFirst()
+{
+    Rig rig;
+    QTemporaryDir json;
+    writeFile(json.filePath("camera.json"), R"({"cameras": [{"archive_text": "saved before the upgrade"}]})");
+    QVERIFY(rig.start("127.0.0.128", {"--config", json.filePath("camera.json")}));
+    Upgrade::autoBackup(*rig.window) = true;
+    rig.chooseFirmware("IPC200_SOC_t.pkg", pattern(5000));
+    rig.click("upgrade_Button");
+    QCOMPARE(readFile("data.tar.gz"), QByteArray("saved before the upgrade"));
+    QCOMPARE(rig.text("label_21"), QString("exist"));
+    QTRY_COMPARE_WITH_TIMEOUT(Upgrade::countdown(*rig.window), 20000, 10000);
+    // The backup's success goes to the upgrade tab, not to a message box.
+    QVERIFY(rig.answers.texts().isEmpty());
+    QCOMPARE(rig.camsim.events("file_received").size(), 1);
 }
 
 void TestDeviceFlows::autoBackupUnreachableStopsUpgrade()
