@@ -87,6 +87,7 @@ private slots:
     void upgradeOutcomes_data();
     void upgradeOutcomes();
     void upgradeEndsInSuccessAfterCountdown();
+    void shrinkingFileStopsTheStream();
     void typeMismatchSendsNothing();
     void autoBackupRunsFirst();
     void autoBackupUnreachableStopsUpgrade();
@@ -169,6 +170,20 @@ void TestDeviceFlows::upgradeEndsInSuccessAfterCountdown()
     QCOMPARE(rig.progress(), 0);
     QCOMPARE(rig.text("label_6"), QString("disconnect"));
     QCOMPARE(Upgrade::countdown(*rig.window), 0);
+}
+
+void TestDeviceFlows::shrinkingFileStopsTheStream()
+{
+    Rig rig;
+    // A slow camera, so the file is still being read when it shrinks.
+    QVERIFY(rig.start("127.0.0.129", {"--fault", "slow-link=4000000", "--max-upload", "100000000"}));
+    rig.chooseFirmware("IPC200_SOC_big.pkg", pattern(48 << 20));
+    rig.click("upgrade_Button");
+    QTRY_COMPARE_WITH_TIMEOUT(rig.text("label_6"), QString("transmitting..."), 5000);
+    QVERIFY(QFile::resize("IPC200_SOC_big.pkg", 4096));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.text("label_6"), QString("Open file failed"), 10000);
+    QVERIFY(!Upgrade::connected(*rig.window));
+    QVERIFY(rig.window->findChild<QPushButton*>("upgrade_Button")->isEnabled());
 }
 
 void TestDeviceFlows::typeMismatchSendsNothing()
