@@ -40,11 +40,11 @@ QString layoutName(Layout layout)
     return layout == Layout::Type1 ? "TYPE1" : "TYPE2";
 }
 
-CameraSpec generateCamera(quint32 seed, int index, const QHostAddress& address,
+CameraProfile generateCamera(quint32 seed, int index, const QHostAddress& address,
                           const GenerateDefaults& defaults)
 {
     QRandomGenerator gen(seed * 2654435761u + quint32(index) * 40503u + 17u);
-    CameraSpec cam;
+    CameraProfile cam;
     cam.address = address;
 
     static const char hexDigits[] = "0123456789ABCDEF";
@@ -86,7 +86,7 @@ CameraSpec generateCamera(quint32 seed, int index, const QHostAddress& address,
     return cam;
 }
 
-QString applyCameraJson(CameraSpec& cam, const QJsonObject& object, const QString& baseDir)
+QString applyCameraJson(CameraProfile& cam, const QJsonObject& object, const QString& baseDir)
 {
     for (auto it = object.begin(); it != object.end(); ++it) {
         const QString key = it.key();

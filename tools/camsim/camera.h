@@ -22,7 +22,7 @@ struct NetSettings {
 };
 
 // Everything that makes one simulated camera, before it runs.
-struct CameraSpec {
+struct CameraProfile {
     QHostAddress address; // its sockets bind here; the reported IP starts as this address
     QString deviceId;
     NetSettings net;
@@ -41,12 +41,12 @@ struct GenerateDefaults {
 };
 
 // A camera drawn from the seed: the same seed, index and address give the same camera.
-CameraSpec generateCamera(quint32 seed, int index, const QHostAddress& address,
+CameraProfile generateCamera(quint32 seed, int index, const QHostAddress& address,
                           const GenerateDefaults& defaults);
 
 // Overrides the fields present in one JSON camera object; returns an error text, empty on success.
 // Relative "archive_file" paths are taken from baseDir.
-QString applyCameraJson(CameraSpec& camera, const QJsonObject& object, const QString& baseDir);
+QString applyCameraJson(CameraProfile& camera, const QJsonObject& object, const QString& baseDir);
 
 QString layoutName(Layout layout);
 

@@ -47,9 +47,9 @@ DeviceSession::DeviceSession(SimCamera* camera, QTcpSocket* socket)
 {
     socket->setParent(this);
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    readLayout = camera->spec.layout;
-    writeLayout = camera->spec.faults.otherLayout ? otherLayout(readLayout) : readLayout;
-    const qint64 rate = camera->spec.faults.slowLink;
+    readLayout = camera->profile.layout;
+    writeLayout = camera->profile.faults.otherLayout ? otherLayout(readLayout) : readLayout;
+    const qint64 rate = camera->profile.faults.slowLink;
     if (rate > 0) {
         // Qt stops reading from the kernel when its buffer is full, so the peer really slows down.
         socket->setReadBufferSize(qMax<qint64>(rate * kTickMs / 1000, 512));
@@ -91,7 +91,7 @@ void DeviceSession::drop()
 
 void DeviceSession::tick()
 {
-    const qint64 rate = camera->spec.faults.slowLink;
+    const qint64 rate = camera->profile.faults.slowLink;
     if (rate > 0) {
         sendBudget = qMax<qint64>(rate * kTickMs / 1000, 1);
         readBudget = sendBudget;
@@ -104,7 +104,7 @@ void DeviceSession::readIncoming()
 {
     if (state == State::Finished)
         return;
-    const bool paced = camera->spec.faults.slowLink > 0;
+    const bool paced = camera->profile.faults.slowLink > 0;
     qint64 wanted = socket->bytesAvailable();
     if (paced)
         wanted = qMin(wanted, readBudget);
@@ -162,7 +162,7 @@ void DeviceSession::handleRecord(const record::Record& request)
                                       request.data.left(4) == record::kToken);
     camera->log->write("record_in", camera->name(), fields);
 
-    const Faults& faults = camera->spec.faults;
+    const Faults& faults = camera->profile.faults;
     switch (request.type) {
     case 'Q':
         answerVersion(request);
@@ -203,7 +203,7 @@ void DeviceSession::beginUpload(Upload kind, const record::Record& request)
     archiveBytes.clear();
     dropAt = -1;
     if (kind == Upload::Firmware) {
-        const qint64 dropSetting = camera->spec.faults.dropUploadAt;
+        const qint64 dropSetting = camera->profile.faults.dropUploadAt;
         dropAt = dropSetting == -2 ? expected / 2 : dropSetting;
         file = new QFile(camera->storePath("firmware", uploadName), this);
         if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate))
@@ -245,7 +245,7 @@ void DeviceSession::finishUpload()
                         {"expected_md5", EventLog::text(expectedMd5)},
                         {"md5_ok", md5Ok}});
 
-    const Faults& faults = camera->spec.faults;
+    const Faults& faults = camera->profile.faults;
     const SimSettings& settings = camera->settings;
     if (upload == Upload::Archive) {
         queuePause(settings.verifyMs);
@@ -257,7 +257,7 @@ void DeviceSession::finishUpload()
         queueRecord('R', 4);
         queuePause(settings.restoreMs);
         const QByteArray restored = archiveBytes;
-        queueAction([this, restored] { camera->spec.archive = restored; });
+        queueAction([this, restored] { camera->profile.archive = restored; });
         queueRecord('R', 6);
         closeAndReboot("restore finished");
         return;
@@ -288,9 +288,9 @@ void DeviceSession::finishUpload()
 
 void DeviceSession::answerVersion(const record::Record& request)
 {
-    const Faults& faults = camera->spec.faults;
-    QByteArray version = camera->spec.version.toUtf8();
-    QByteArray partitions = camera->spec.partitions.toUtf8();
+    const Faults& faults = camera->profile.faults;
+    QByteArray version = camera->profile.version.toUtf8();
+    QByteArray partitions = camera->profile.partitions.toUtf8();
     if (faults.unterminatedText) {
         version = unterminated(version, record::nameSize(writeLayout));
         partitions = unterminated(partitions, record::kDataSize);
@@ -303,8 +303,8 @@ void DeviceSession::answerVersion(const record::Record& request)
 
 void DeviceSession::answerBackup()
 {
-    const Faults& faults = camera->spec.faults;
-    const QByteArray archive = camera->spec.archive;
+    const Faults& faults = camera->profile.faults;
+    const QByteArray archive = camera->profile.archive;
     QByteArray name = faults.hostileBackupName ? faults.backupName.toUtf8() : QByteArray("data.tar.gz");
     QByteArray md5 = record::md5Text(QCryptographicHash::hash(archive, QCryptographicHash::Md5));
     if (faults.backupBadMd5)
@@ -346,8 +346,8 @@ void DeviceSession::queueRecord(char type, qint32 status, qint32 length, const Q
                     {"status", status},
                     {"length", length},
                     {"layout", layoutName(writeLayout)},
-                    {"split", camera->spec.faults.splitRecords}};
-    if (camera->spec.faults.splitRecords) {
+                    {"split", camera->profile.faults.splitRecords}};
+    if (camera->profile.faults.splitRecords) {
         const int half = bytes.size() / 2;
         piece.bytes = bytes.left(half);
         piece.pauseMs = kSplitGapMs;
@@ -379,7 +379,7 @@ void DeviceSession::queueAction(std::function<void()> action)
 
 void DeviceSession::pump()
 {
-    const bool paced = camera->spec.faults.slowLink > 0;
+    const bool paced = camera->profile.faults.slowLink > 0;
     while (!pausing && !outbox.isEmpty() && state != State::Finished) {
         Piece& front = outbox.first();
         if (front.action) {
@@ -390,7 +390,7 @@ void DeviceSession::pump()
         }
         if (!front.record.isEmpty()) {
             QJsonObject merged;
-            if (camera->spec.faults.coalesceRecords) {
+            if (camera->profile.faults.coalesceRecords) {
                 // Take the next record along, skipping pauses, so both leave in one segment.
                 for (int i = 1; i < outbox.size(); ++i) {
                     if (outbox[i].action)

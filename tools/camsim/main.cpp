@@ -169,15 +169,15 @@ int main(int argc, char* argv[])
         return fail("--layout must be TYPE1 or TYPE2");
     const quint32 seed = parser.value("seed").toUInt();
 
-    QList<CameraSpec> specs;
+    QList<CameraProfile> profiles;
     for (int i = 0; i < count; ++i) {
-        CameraSpec spec = generateCamera(seed, i, addresses[i], defaults);
+        CameraProfile profile = generateCamera(seed, i, addresses[i], defaults);
         if (i < jsonCameras.size()) {
-            error = applyCameraJson(spec, jsonCameras.at(i).toObject(), jsonDir);
+            error = applyCameraJson(profile, jsonCameras.at(i).toObject(), jsonDir);
             if (!error.isEmpty())
                 return fail(QString("camera %1: %2").arg(i).arg(error));
         }
-        specs.append(spec);
+        profiles.append(profile);
     }
     QStringList faultSwitches = parser.values("fault");
     if (parser.isSet("reply-mode"))
@@ -193,10 +193,10 @@ int main(int argc, char* argv[])
         const int eq = text.indexOf('=');
         const QString name = eq < 0 ? text : text.left(eq);
         const QString value = eq < 0 ? QString() : text.mid(eq + 1);
-        for (int i = 0; i < specs.size(); ++i) {
+        for (int i = 0; i < profiles.size(); ++i) {
             if (only >= 0 && i != only)
                 continue;
-            error = applyFault(specs[i].faults, name, value, eq >= 0);
+            error = applyFault(profiles[i].faults, name, value, eq >= 0);
             if (!error.isEmpty())
                 return fail(error);
         }
@@ -254,8 +254,8 @@ int main(int argc, char* argv[])
     sigaction(SIGTERM, &action, nullptr);
 
     QList<SimCamera*> cameras;
-    for (const CameraSpec& spec : qAsConst(specs)) {
-        auto* camera = new SimCamera(spec, settings, &log, &app);
+    for (const CameraProfile& profile : qAsConst(profiles)) {
+        auto* camera = new SimCamera(profile, settings, &log, &app);
         if (!camera->start(&error))
             return fail(error);
         cameras.append(camera);
@@ -264,20 +264,20 @@ int main(int argc, char* argv[])
         auto* group = new GroupListener(cameras, &log, &app);
         const QHostAddress iface = parser.isSet("group-interface")
                                        ? QHostAddress(parser.value("group-interface"))
-                                       : specs.first().address;
+                                       : profiles.first().address;
         if (!group->start(iface, &error))
             return fail(error);
     }
 
     QJsonArray list;
-    for (const CameraSpec& spec : qAsConst(specs))
-        list.append(QJsonObject{{"address", spec.address.toString()},
-                                {"device_id", spec.deviceId},
-                                {"mac", spec.net.mac},
-                                {"dhcp", spec.net.dhcp},
-                                {"layout", layoutName(spec.layout)},
-                                {"version", spec.version},
-                                {"archive_size", spec.archive.size()}});
+    for (const CameraProfile& profile : qAsConst(profiles))
+        list.append(QJsonObject{{"address", profile.address.toString()},
+                                {"device_id", profile.deviceId},
+                                {"mac", profile.net.mac},
+                                {"dhcp", profile.net.dhcp},
+                                {"layout", layoutName(profile.layout)},
+                                {"version", profile.version},
+                                {"archive_size", profile.archive.size()}});
     log.write("ready", QString(),
               {{"cameras", list},
                {"store", settings.storeDir},

@@ -50,11 +50,11 @@ QJsonObject netJson(const NetSettings& net)
 
 QSet<quint32> SimCamera::claimedAddresses;
 
-SimCamera::SimCamera(const CameraSpec& spec, const SimSettings& settings, EventLog* log, QObject* parent)
-    : QObject(parent), spec(spec), settings(settings), log(log)
+SimCamera::SimCamera(const CameraProfile& profile, const SimSettings& settings, EventLog* log, QObject* parent)
+    : QObject(parent), profile(profile), settings(settings), log(log)
 {
-    claimedAddresses.insert(spec.address.toIPv4Address());
-    uptimeAtBoot = spec.uptime;
+    claimedAddresses.insert(profile.address.toIPv4Address());
+    uptimeAtBoot = profile.uptime;
     sinceBoot.start();
 }
 
@@ -76,7 +76,7 @@ bool SimCamera::listenTcp(QString* error)
         tcpServer = new QTcpServer(this);
         connect(tcpServer, &QTcpServer::newConnection, this, &SimCamera::onNewConnection);
     }
-    if (!tcpServer->listen(spec.address, record::kPort)) {
+    if (!tcpServer->listen(profile.address, record::kPort)) {
         *error = QString("%1:%2: %3").arg(name()).arg(record::kPort).arg(tcpServer->errorString());
         return false;
     }
@@ -95,19 +95,19 @@ bool SimCamera::bindServices(QString* error)
 
     if (settings.discovery) {
         discoverySocket = new QUdpSocket(this);
-        if (!discoverySocket->bind(spec.address, discovery::kPort,
+        if (!discoverySocket->bind(profile.address, discovery::kPort,
                                    QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint)) {
             *error =
                 QString("%1:%2: %3").arg(name()).arg(discovery::kPort).arg(discoverySocket->errorString());
             return false;
         }
-        prepareMulticastSender(discoverySocket, spec.address);
+        prepareMulticastSender(discoverySocket, profile.address);
         connect(discoverySocket, &QUdpSocket::readyRead, this, &SimCamera::readOwnDiscovery);
     }
 
     if (settings.visca) {
         viscaSocket = new QUdpSocket(this);
-        if (!viscaSocket->bind(spec.address, kViscaPort)) {
+        if (!viscaSocket->bind(profile.address, kViscaPort)) {
             *error = QString("%1:%2: %3").arg(name()).arg(kViscaPort).arg(viscaSocket->errorString());
             return false;
         }
@@ -118,7 +118,7 @@ bool SimCamera::bindServices(QString* error)
     if (settings.rtsp) {
         rtsp = new RtspServer;
         RtspServer::Options options;
-        options.address = spec.address.toString();
+        options.address = profile.address.toString();
         options.port = settings.rtspPort;
         options.width = settings.rtspWidth;
         options.height = settings.rtspHeight;
@@ -156,12 +156,12 @@ void SimCamera::moveTo(const QHostAddress& address)
     bool present = false;
     for (const QNetworkInterface& candidate : QNetworkInterface::allInterfaces())
         for (const QNetworkAddressEntry& entry : candidate.addressEntries()) {
-            if (entry.ip() == spec.address)
+            if (entry.ip() == profile.address)
                 iface = candidate.name();
             if (entry.ip() == address)
                 present = true;
         }
-    const int prefix = QHostAddress::parseSubnet("0.0.0.0/" + spec.net.netmask).second;
+    const int prefix = QHostAddress::parseSubnet("0.0.0.0/" + profile.net.netmask).second;
     QString error;
     if (iface.isEmpty())
         error = "no interface holds " + name();
@@ -172,9 +172,9 @@ void SimCamera::moveTo(const QHostAddress& address)
     if (error.isEmpty()) {
         const QString old = name();
         closeServices();
-        claimedAddresses.remove(spec.address.toIPv4Address());
+        claimedAddresses.remove(profile.address.toIPv4Address());
         claimedAddresses.insert(address.toIPv4Address());
-        spec.address = address;
+        profile.address = address;
         bindServices(&error);
         log->write("state", name(), {{"what", "moved"}, {"from", old}, {"error", error}});
     } else {
@@ -202,7 +202,7 @@ void SimCamera::handleDiscovery(const discovery::Message& m, const QHostAddress&
     using discovery::Command;
     if (m.command == Command::Other)
         return;
-    if (m.command != Command::Search && m.deviceId != spec.deviceId)
+    if (m.command != Command::Search && m.deviceId != profile.deviceId)
         return;
     if (down) {
         log->write("ignored", name(), {{"reason", "rebooting"}, {"command", m.head}});
@@ -210,48 +210,48 @@ void SimCamera::handleDiscovery(const discovery::Message& m, const QHostAddress&
     }
     switch (m.command) {
     case Command::Search: {
-        QByteArray reply = discovery::searchReply(m.clientId, spec.deviceId, uptime(), spec.net);
-        if (!spec.faults.replyFault.isEmpty())
-            reply = discovery::damageReply(reply, spec.faults.replyFault);
+        QByteArray reply = discovery::searchReply(m.clientId, profile.deviceId, uptime(), profile.net);
+        if (!profile.faults.replyFault.isEmpty())
+            reply = discovery::damageReply(reply, profile.faults.replyFault);
         answer(reply, from, port, "search");
         break;
     }
     case Command::ConfigNet: {
         NetSettings next;
         QString reason;
-        bool usable = discovery::settingsFromConfig(m, spec.net, &next, &reason);
+        bool usable = discovery::settingsFromConfig(m, profile.net, &next, &reason);
         const QHostAddress nextAddress(next.ip);
-        const bool moves = usable && settings.moveAddresses && !next.dhcp && nextAddress != spec.address;
+        const bool moves = usable && settings.moveAddresses && !next.dhcp && nextAddress != profile.address;
         if (moves && claimedAddresses.contains(nextAddress.toIPv4Address())) {
             usable = false;
             reason = "address taken by another camera";
         }
         if (!usable) {
             log->write("state", name(), {{"what", "config_refused"}, {"reason", reason}});
-            answer(discovery::refusal(m.clientId, spec.deviceId), from, port, "config");
+            answer(discovery::refusal(m.clientId, profile.deviceId), from, port, "config");
             break;
         }
-        spec.net = next;
-        log->write("state", name(), {{"what", "config"}, {"net", netJson(spec.net)}});
-        answer(discovery::acknowledgement(m.clientId, spec.deviceId), from, port, "config");
+        profile.net = next;
+        log->write("state", name(), {{"what", "config"}, {"net", netJson(profile.net)}});
+        answer(discovery::acknowledgement(m.clientId, profile.deviceId), from, port, "config");
         if (moves)
             QTimer::singleShot(settings.replyDelayMs + 50, this,
                                [this, nextAddress] { moveTo(nextAddress); });
         break;
     }
     case Command::Reboot:
-        answer(discovery::acknowledgement(m.clientId, spec.deviceId), from, port, "reboot");
+        answer(discovery::acknowledgement(m.clientId, profile.deviceId), from, port, "reboot");
         reboot("command");
         break;
     case Command::Flicker: {
         const QString status = m.values.value("status");
         if (status != "open" && status != "close") {
-            answer(discovery::refusal(m.clientId, spec.deviceId), from, port, "flicker");
+            answer(discovery::refusal(m.clientId, profile.deviceId), from, port, "flicker");
             break;
         }
         blinking = status == "open";
         log->write("state", name(), {{"what", "blink"}, {"blinking", blinking}});
-        answer(discovery::acknowledgement(m.clientId, spec.deviceId), from, port, "flicker");
+        answer(discovery::acknowledgement(m.clientId, profile.deviceId), from, port, "flicker");
         break;
     }
     case Command::Other:
@@ -265,7 +265,7 @@ void SimCamera::answer(const QByteArray& datagram, const QHostAddress& from, qui
     if (!discoverySocket)
         return;
     const auto send = [this, datagram, from, port, what] {
-        const ReplyMode mode = spec.faults.replyMode;
+        const ReplyMode mode = profile.faults.replyMode;
         QList<QPair<QHostAddress, quint16>> targets;
         if (mode != ReplyMode::Unicast)
             targets.append({QHostAddress(QString(discovery::kGroup)), discovery::kPort});

@@ -39,11 +39,11 @@ class SimCamera : public QObject
 {
     Q_OBJECT
 public:
-    SimCamera(const CameraSpec& spec, const SimSettings& settings, EventLog* log, QObject* parent = nullptr);
+    SimCamera(const CameraProfile& profile, const SimSettings& settings, EventLog* log, QObject* parent = nullptr);
     ~SimCamera() override;
 
     bool start(QString* error);
-    QString name() const { return spec.address.toString(); }
+    QString name() const { return profile.address.toString(); }
     bool isDown() const { return down; }
     qint64 uptime() const;
 
@@ -51,7 +51,7 @@ public:
     void handleDiscovery(const discovery::Message& message, const QHostAddress& from, quint16 port);
 
     // Used by the device sessions.
-    CameraSpec spec;
+    CameraProfile profile;
     const SimSettings& settings;
     EventLog* const log;
     void reboot(const QString& reason);
