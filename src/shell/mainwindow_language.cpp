@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QDebug>
 #include <QFile>
+#include <QLibraryInfo>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QTranslator>
@@ -13,6 +14,18 @@
 namespace {
 // One translator for the whole application, reloaded on each language change.
 QTranslator* translator = nullptr;
+// The toolkit's own texts (the Ok and Cancel of message boxes, the file dialog) in Chinese.
+QTranslator* toolkit_translator = nullptr;
+
+void install_toolkit_translation(const QString& language)
+{
+    if (!toolkit_translator)
+        toolkit_translator = new QTranslator;
+    QApplication::removeTranslator(toolkit_translator);
+    if (language == QLatin1String("Chinese") &&
+        toolkit_translator->load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::location(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(toolkit_translator);
+}
 
 QString catalogue_for(const QString& language)
 {
@@ -55,6 +68,7 @@ void MainWindow::install_translator()
         delete translator;
     }
     translator = new QTranslator;
+    install_toolkit_translation(language);
     const QString catalogue = catalogue_for(language);
     if (!catalogue.isEmpty())
         translator->load(catalogue);
@@ -74,6 +88,7 @@ void MainWindow::on_language_comboBox_activated(int index)
     if (index != 0 && index != 1)
         return;
     language = index == 0 ? QStringLiteral("Chinese") : QStringLiteral("English");
+    install_toolkit_translation(language);
     QApplication::removeTranslator(translator);
     translator->load(catalogue_for(language));
     QApplication::installTranslator(translator);

@@ -104,8 +104,11 @@ void TestWindow::switchToEnglishAndBack()
     QCOMPARE(text(w, "osd_right_Button"), QString("RIGHT"));
     QCOMPARE(Shell::language(w), QString("English"));
     QCOMPARE(w.findChild<QComboBox*>("language_comboBox")->currentIndex(), 1);
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QString("Cancel"));
 
     chooseLanguage(w, 0);
+    // Message box buttons follow the interface language too.
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QString::fromUtf8("取消"));
     QCOMPARE(w.windowTitle(), QString::fromUtf8("升级软件 v2.7"));
     QCOMPARE(w.findChild<QTabWidget*>("tabWidget")->tabText(4), QString::fromUtf8("预览"));
     QCOMPARE(Shell::language(w), QString("Chinese"));
