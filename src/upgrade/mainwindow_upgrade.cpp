@@ -172,8 +172,8 @@ void MainWindow::on_upgrade_Button_clicked()
 
     const QString name = file_name.mid(file_name.lastIndexOf(QLatin1Char('/')) + 1);
     // A name that does not fit the record would reach the camera cut short: refuse it like a wrong name.
-    if (!file_name_matches_type(upgrade_file_type, name, known_partitions()) ||
-        !name_fits(*layout_for_work_type(work_type == 2 ? 2 : 1), name)) {
+    const RecordLayout* layout = layout_for_work_type(work_type);
+    if (!file_name_matches_type(upgrade_file_type, name, known_partitions()) || (layout && !name_fits(*layout, name))) {
         QMessageBox::warning(this, tr("Warning"), tr("Upgrade file type does not match"), QMessageBox::Ok);
         ui->upgrade_filename_lineEdit->clear();
         return;
@@ -200,7 +200,8 @@ void MainWindow::on_upgrade_Button_clicked()
         ui->label_23->setText(tr("connected"));
         ui->label_4->setText(tr("connected"));
         connect_flag = true;
-        send_record(backup_request(*layout_for_work_type(work_type == 2 ? 2 : 1)));
+        if (layout)
+            send_record(backup_request(*layout));
         ui->label_23->setText(tr("start backup"));
         ui->label_6->setText(tr("start backup"));
     }
@@ -209,7 +210,9 @@ void MainWindow::on_upgrade_Button_clicked()
     connect_device();
     tcp_op = 2;
     query_mode = query_mode == 1 ? 2 : 0;
-    if (const RecordLayout* layout = layout_for_work_type(work_type))
+    // The work type may have changed while events were processed above.
+    layout = layout_for_work_type(work_type);
+    if (layout)
         send_record(query_request(*layout, 9));
     ui->upgrade_Button->setEnabled(false);
     ui->worktype_comboBox->setEnabled(false);
@@ -251,7 +254,8 @@ void MainWindow::on_upgrade_Button_clicked()
         return;
     }
     const QByteArray md5 = md5_text_of_file(file_name);
-    if (const RecordLayout* layout = layout_for_work_type(work_type))
+    layout = layout_for_work_type(work_type);
+    if (layout)
         send_record(upgrade_request(*layout, local_file->size(), upgrade_file_type, name.toLocal8Bit(), md5));
     ui->progressBar->setMaximum(100);
     ui->progressBar->setValue(10);
