@@ -24,6 +24,11 @@ QString identifierAfter(const QString& message, const QString& key)
     return message.mid(message.indexOf(key) + key.size(), IdLength);
 }
 
+QString field(const QString& message, int position, int length = -1)
+{
+    return message.mid(position, length < 0 ? MaxFieldLength : qMin(length, MaxFieldLength));
+}
+
 QString deviceCommand(const char* head, const QString& deviceId, const QString& clientId)
 {
     return QLatin1String(head) + QStringLiteral("\nDevice ID:") + deviceId + QStringLiteral("\nClient ID:") +
@@ -97,12 +102,12 @@ void setUptime(Dev_info& record, qint32 seconds, const QString& dayWord)
 Dev_info parseMessage(const QString& message, msgType kind, const QString& dayWord)
 {
     Dev_info record;
-    if (kind != MSG_REPLY_OK && kind != MSG_SUCCEED)
+    if (kind != MSG_REPLY_OK && kind != MSG_SUCCEED && kind != MSG_FAILED)
         return record;
 
     record.client_id = identifierAfter(message, ClientIdKey);
     record.device_id = identifierAfter(message, DeviceIdKey);
-    if (kind == MSG_SUCCEED)
+    if (kind != MSG_REPLY_OK)
         return record;
 
     // Values end two characters (CR LF) before the next key.
@@ -119,14 +124,23 @@ Dev_info parseMessage(const QString& message, msgType kind, const QString& dayWo
     const int m = message.indexOf(QLatin1String("MASK"));
     const int g = message.indexOf(QLatin1String("GATEWAY"));
     const int a = message.indexOf(QLatin1String("MAC"));
-    record.ipaddr = message.mid(i + 3, m - i - 5);
-    record.netmask = message.mid(m + 5, g - m - 7);
-    record.gateway = message.mid(g + 8, a - g - 10);
+    record.ipaddr = field(message, i + 3, m - i - 5);
+    record.netmask = field(message, m + 5, g - m - 7);
+    record.gateway = field(message, g + 8, a - g - 10);
     record.macaddr = message.mid(a + 4, 17);
     const int f = message.indexOf(QLatin1String("FDNS"));
     if (f >= 0)
-        record.fdns = message.mid(f + 5);
+        record.fdns = field(message, f + 5);
     return record;
+}
+
+Reply parseDatagram(const QByteArray& datagram, const QString& dayWord)
+{
+    const QString message = decodeDatagram(datagram);
+    Reply reply;
+    reply.kind = classifyMessage(message);
+    reply.record = parseMessage(message, reply.kind, dayWord);
+    return reply;
 }
 
 QStringList macTailOctets(const QString& mac)

@@ -62,8 +62,22 @@ QString decodeDatagram(const QByteArray& datagram);
 msgType classifyMessage(const QString& message);
 
 // Cuts a message of the given kind into a record; missing keys give empty or shifted fields, never an error.
+// Replies and both acknowledgements carry the two identifiers; only replies carry the rest.
 // dayWord is the translated word placed after the day count of the uptime.
 Dev_info parseMessage(const QString& message, msgType kind, const QString& dayWord);
+
+// A received datagram, classified and cut.
+struct Reply {
+    Dev_info record;
+    msgType kind = MSG_SEARCH;
+};
+
+// Longest text kept in a field of a parsed reply: a reply without its keys would otherwise store the rest of
+// the datagram in several fields.
+constexpr int MaxFieldLength = 64;
+
+// decodeDatagram, classifyMessage and parseMessage in one step.
+Reply parseDatagram(const QByteArray& datagram, const QString& dayWord);
 
 // "hh:mm:ss", preceded by "<days><dayWord> " from one day on; fills the up_* fields of the record.
 void setUptime(Dev_info& record, qint32 seconds, const QString& dayWord);

@@ -6,6 +6,8 @@
 #include <QMenu>
 #include <QMessageBox>
 
+#include <algorithm>
+
 namespace
 {
 
@@ -79,36 +81,26 @@ void MainWindow::insertData(Dev_info record)
 {
     if (record.client_id != client_id)
         return;
-    for (const Dev_info& known : device_list) {
-        if (known.device_id == record.device_id) {
-            qDebug() << "已收录过";
-            return;
-        }
-    }
-    auto position = device_list.begin();
-    while (position != device_list.end() && !(position->ipaddr > record.ipaddr))
-        ++position;
+    // Ascending by address text; equal addresses keep their order of arrival.
+    const auto position = std::upper_bound(
+        device_list.begin(), device_list.end(), record,
+        [](const Dev_info& left, const Dev_info& right) { return left.ipaddr < right.ipaddr; });
+    const int row = int(position - device_list.begin());
     device_list.insert(position, record);
 
-    rebuild_device_view();
-    ui->label_3->setText(tr("Devices: ") + QString::number(device_list.size()));
-}
-
-void MainWindow::rebuild_device_view()
-{
-    // Filled unsorted and sorted once: a thousand devices would otherwise re-sort the view on every row.
+    // One row in and the later positions renumbered: rebuilding thousands of rows per reply would stall.
     QTreeWidget* view = ui->treeWidget;
     const bool sorting = view->isSortingEnabled();
-    view->setUpdatesEnabled(false);
     view->setSortingEnabled(false);
-    view->clear();
-    QList<QTreeWidgetItem*> rows;
-    rows.reserve(device_list.size());
-    for (int index = 0; index < device_list.size(); ++index)
-        rows.append(deviceRow(device_list.at(index), index + 1));
-    view->addTopLevelItems(rows);
+    for (int index = 0; index < view->topLevelItemCount(); ++index) {
+        QTreeWidgetItem* item = view->topLevelItem(index);
+        const int number = item->data(ColumnNo, Qt::DisplayRole).toInt();
+        if (number > row)
+            item->setData(ColumnNo, Qt::DisplayRole, number + 1);
+    }
+    view->insertTopLevelItem(row, deviceRow(record, row + 1));
     view->setSortingEnabled(sorting);
-    view->setUpdatesEnabled(true);
+    ui->label_3->setText(tr("Devices: ") + QString::number(device_list.size()));
 }
 
 void MainWindow::onGrpMenuTriggered(QAction* action)
@@ -135,10 +127,14 @@ void MainWindow::onGrpMenuTriggered(QAction* action)
     } else if (action == close_flicker_action) {
         send(CMD_FLICKER_CLOSE);
     } else if (action == reboot_action) {
+        const QString device_id = current->text(ColumnDeviceId);
         const auto answer =
             QMessageBox::warning(this, tr("Information"), tr("Do you really want reboot?"),
                                  QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::NoButton);
-        if (answer == QMessageBox::Ok)
+        // Replies and searches go on while the question is open: reboot only the camera that was asked about.
+        const QTreeWidgetItem* still = ui->treeWidget->currentItem();
+        if (answer == QMessageBox::Ok && still && still->text(ColumnDeviceId) == device_id &&
+            !device_id.isEmpty())
             send(CMD_REBOOT);
     }
 }

@@ -49,7 +49,8 @@ void MainWindow::on_reset_net_pushButton_clicked()
 
 void MainWindow::fill_network_form(QTreeWidgetItem* item)
 {
-    ui->dhcp_comboBox->setCurrentIndex(0);
+    // The camera's own mode: Set must not turn a DHCP camera static by accident.
+    ui->dhcp_comboBox->setCurrentIndex(item->text(8) == QLatin1String("true") ? 1 : 0);
     ui->ip_address_lineEdit->setText(item->text(1));
     ui->netmask_lineEdit->setText(item->text(2));
     ui->gateway_lineEdit->setText(item->text(3));

@@ -1,16 +1,20 @@
 #include "mythread.h"
 
-#include <QMetaType>
+#include <QCoreApplication>
 
-MyThread::MyThread(QByteArray datagram) : QThread(nullptr), message(discovery::decodeDatagram(datagram))
+#include <utility>
+
+MyThread::MyThread(QVector<QByteArray> datagrams, Deliver deliver)
+    : m_datagrams(std::move(datagrams)), m_deliver(std::move(deliver))
 {
-    qRegisterMetaType<QVariant>("QVariant");
-    qRegisterMetaType<Dev_info>("Dev_info");
 }
 
 void MyThread::run()
 {
-    const msgType kind = discovery::classifyMessage(message);
-    const Dev_info record = discovery::parseMessage(message, kind, tr("Day"));
-    emit Result(QVariant::fromValue(record), kind);
+    const QString dayWord = QCoreApplication::translate("MyThread", "Day");
+    QVector<discovery::Reply> replies;
+    replies.reserve(m_datagrams.size());
+    for (const QByteArray& datagram : qAsConst(m_datagrams))
+        replies.append(discovery::parseDatagram(datagram, dayWord));
+    m_deliver(replies);
 }

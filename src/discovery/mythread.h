@@ -2,29 +2,26 @@
 #define MYTHREAD_H
 
 #include <QByteArray>
-#include <QString>
-#include <QThread>
-#include <QVariant>
+#include <QRunnable>
+#include <QVector>
+
+#include <functional>
 
 #include "discoverymessages.h"
 
-// Parses one received discovery datagram off the GUI thread and reports it with one queued Result.
-class MyThread : public QThread
+// One unit of parsing work for the pool: cuts a batch of received discovery datagrams into records off the
+// GUI thread and hands them over together.
+class MyThread : public QRunnable
 {
-    Q_OBJECT
-
 public:
-    explicit MyThread(QByteArray datagram);
-    ~MyThread() override = default;
+    using Deliver = std::function<void(const QVector<discovery::Reply>&)>;
 
-signals:
-    void Result(QVariant info, qint8 msgType);
-
-protected:
+    MyThread(QVector<QByteArray> datagrams, Deliver deliver);
     void run() override;
 
 private:
-    QString message;
+    QVector<QByteArray> m_datagrams;
+    Deliver m_deliver;
 };
 
 #endif // MYTHREAD_H

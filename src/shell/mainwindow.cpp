@@ -15,6 +15,7 @@
 #include <QUdpSocket>
 #include <QUrl>
 
+#include "discoveryclient.h"
 #include "padposition.h"
 
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWindow)
@@ -60,8 +61,16 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     generate_client_id();
     client_id_fixed = true;
 
-    group_address = new QHostAddress(QStringLiteral("239.255.255.251"));
-    send_socket = new QUdpSocket(this);
+    discovery = new DiscoveryClient(this);
+    discovery->setClientId(client_id);
+    connect(discovery, &DiscoveryClient::deviceFound, this,
+            [this](const Dev_info& device) { ReceiveThread(QVariant::fromValue(device), MSG_REPLY_OK); });
+    connect(discovery, &DiscoveryClient::acknowledged, this, [this](const QString& device_id, bool succeeded) {
+        Dev_info acknowledgement;
+        acknowledgement.client_id = client_id;
+        acknowledgement.device_id = device_id;
+        ReceiveThread(QVariant::fromValue(acknowledgement), succeeded ? MSG_SUCCEED : MSG_FAILED);
+    });
     init_tcp_client();
     osd_socket = new QUdpSocket(this);
     osd_port = 1259;
@@ -69,10 +78,6 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     upgrade_finish_flag = 0;
     list_local_interfaces();
     selected_ip_index = -1;
-    multicast_socket = new QUdpSocket(this);
-    connect(multicast_socket, &QUdpSocket::readyRead, this, &MainWindow::receive);
-    unicast_socket = new QUdpSocket(this);
-    connect(unicast_socket, &QUdpSocket::readyRead, this, &MainWindow::receive_unicast);
     install_validators();
     // Sorted by position, first row on top: the list is kept in address order.
     ui->treeWidget->header()->setSortIndicator(0, Qt::AscendingOrder);
@@ -82,7 +87,6 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
 MainWindow::~MainWindow()
 {
     delete ui;
-    delete group_address;
     delete osd_address;
 }
 

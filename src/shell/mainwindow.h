@@ -13,8 +13,6 @@
 #include <QVariant>
 #include <QVector>
 
-#include <netinet/in.h>
-
 #include "devinfo.h"
 #include "discoverymessages.h"
 #include "firmwarenames.h"
@@ -32,6 +30,7 @@ class QTreeWidgetItem;
 class QUdpSocket;
 QT_END_NAMESPACE
 
+class DiscoveryClient;
 class QFFmpeg;
 class RtspThread;
 
@@ -61,8 +60,6 @@ private slots:
     // Search tab and device list
     void on_search_Button_clicked();
     void on_treeWidget_doubleClicked(QModelIndex index);
-    void receive();
-    void receive_unicast();
     void ReceiveThread(QVariant info, qint8 msgType);
     void createItemMent();
     void onGrpMenuTriggered(QAction* action);
@@ -131,8 +128,6 @@ private:
     void insertData(Dev_info record);
     bool check_network_info();
     void fill_network_form(QTreeWidgetItem* item);
-    void read_datagrams(QUdpSocket* socket);
-    void rebuild_device_view();
     bool network_form_complete() const;
 
     // upgrade
@@ -203,18 +198,11 @@ private:
     QAction* flicker_action = nullptr;
     QAction* close_flicker_action = nullptr;
     QAction* reboot_action = nullptr;
-    QUdpSocket* send_socket = nullptr;
-    QUdpSocket* unicast_socket = nullptr;
+    // The discovery conversation; its sockets are reached through it.
+    DiscoveryClient* discovery = nullptr;
     QString local_ips[32];
     int local_ip_count = 0;
     int selected_ip_index = -1;
-    QUdpSocket* multicast_socket = nullptr;
-    QHostAddress* group_address = nullptr;
-    // BSD sockets need no library start-up, so there is no start-up data member.
-    int raw_socket = -1;
-    sockaddr_in local_addr{};
-    ip_mreq group_request{};
-    int reuse_flag = 0;
     QTimer* upgrade_timer = nullptr;
     QTimer* backup_timer = nullptr;
     QString soc_version_letter;

@@ -1,5 +1,8 @@
 #include "firmwarenames.h"
 
+#include <QRegularExpression>
+#include <QStringList>
+
 QString soc_version_letter_of(const QString& version)
 {
     return version.mid(6, 1);
@@ -88,6 +91,8 @@ bool mtd_name_matches_device(int work_type, const QString& name, const QString& 
 
 bool is_plain_file_name(const QString& name)
 {
-    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..") &&
-           !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\'));
+    static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9._-]{1,64}$"));
+    static const QStringList reserved{QStringLiteral("."), QStringLiteral(".."), QStringLiteral("config.ini"),
+                                      QStringLiteral("logo.png"), QStringLiteral("data.tar.gz_bak")};
+    return plain.match(name).hasMatch() && !reserved.contains(name);
 }

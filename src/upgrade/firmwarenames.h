@@ -14,6 +14,13 @@ struct PartitionRecord {
 
 constexpr int kMaxPartitions = 10;
 
+// What a camera's 'Q' record says: its version text and partition table.
+struct VersionReport {
+    QString version;
+    QString partitionText;
+    QVector<PartitionRecord> partitions;
+};
+
 // The seventh character of the version text (empty when it is shorter).
 QString soc_version_letter_of(const QString& version);
 // The model after "MODEL" and one more character plus a blank, up to the next "." and trimmed; `current` when
@@ -29,7 +36,8 @@ bool file_name_matches_type(int file_type, const QString& file_name, const QVect
 bool mtd_name_matches_device(int work_type, const QString& file_name, const QString& model_name,
                              const QString& soc_version_letter);
 
-// A configuration archive name the camera may choose: a plain file name, never a path.
+// A configuration archive name the camera may choose: at most 64 of A-Z a-z 0-9 . _ -, never "." or "..",
+// and never one of the tool's own files.
 bool is_plain_file_name(const QString& name);
 
 #endif // FIRMWARENAMES_H

@@ -26,17 +26,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const QByteArray datagram = QByteArray::fromRawData(reinterpret_cast<const char*>(data), int(size));
     const QString message = discovery::decodeDatagram(datagram);
-    const msgType kind = discovery::classifyMessage(message);
+    const discovery::Reply reply = discovery::parseDatagram(datagram, QStringLiteral("Day"));
+    const msgType kind = reply.kind;
+    const Dev_info& record = reply.record;
     require(kind >= MSG_SEARCH && kind <= MSG_FAILED);
-    const Dev_info record = discovery::parseMessage(message, kind, QStringLiteral("Day"));
 
     require(record.client_id.size() <= 32 && record.device_id.size() <= 32 && record.macaddr.size() <= 17);
+    for (const QString& value : {record.ipaddr, record.netmask, record.gateway, record.fdns})
+        require(value.size() <= discovery::MaxFieldLength);
     for (const QString& value : {record.client_id, record.device_id, record.ipaddr, record.netmask,
                                  record.gateway, record.macaddr, record.fdns})
         requirePiece(message, value);
     if (kind != MSG_REPLY_OK) {
         require(record.ipaddr.isEmpty() && record.uptime.isEmpty() && !record.dhcp);
-        if (kind != MSG_SUCCEED)
+        if (kind != MSG_SUCCEED && kind != MSG_FAILED)
             require(record.client_id.isEmpty() && record.device_id.isEmpty());
     } else {
         require(!record.uptime.isEmpty());

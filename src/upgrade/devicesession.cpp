@@ -1,0 +1,455 @@
+#include "devicesession.h"
+
+#include <QDebug>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QTcpSocket>
+#include <QTimer>
+
+namespace
+{
+// How much of the streamed file may wait in the socket's queue; refilled as it drains.
+constexpr qint64 kStreamWindow = 4 << 20;
+constexpr qint64 kStreamPiece = 256 << 10;
+constexpr qint64 kProgressIntervalMs = 33;
+} // namespace
+
+DeviceSession::DeviceSession(QObject* parent) : QObject(parent)
+{
+    qRegisterMetaType<VersionReport>("VersionReport");
+    qRegisterMetaType<DeviceSession::Operation>("DeviceSession::Operation");
+    m_connectTimer = new QTimer(this);
+    m_connectTimer->setSingleShot(true);
+    connect(m_connectTimer, &QTimer::timeout, this, &DeviceSession::onConnectTimeout);
+    m_idleTimer = new QTimer(this);
+    m_idleTimer->setSingleShot(true);
+    connect(m_idleTimer, &QTimer::timeout, this, &DeviceSession::onIdleTimeout);
+}
+
+DeviceSession::~DeviceSession()
+{
+    dropSocket();
+}
+
+void DeviceSession::dropSocket()
+{
+    m_connectTimer->stop();
+    m_idleTimer->stop();
+    m_stream.reset();
+    if (m_archive)
+        m_archive->cancelWriting();
+    m_archive.reset();
+    m_operation = Operation::None;
+    m_flashing = false;
+    if (!m_socket)
+        return;
+    // Unhooked first: what the old connection still has to say reaches nobody.
+    m_socket->disconnect(this);
+    m_socket->abort();
+    m_socket->deleteLater();
+    m_socket = nullptr;
+}
+
+void DeviceSession::connectToCamera(const QString& host)
+{
+    dropSocket();
+    m_host = host;
+    m_socket = new QTcpSocket(this);
+    if (const RecordLayout* records = layout())
+        m_socket->setReadBufferSize(qint64(records->size) * MaxBufferedRecords);
+    connect(m_socket, &QTcpSocket::readyRead, this, &DeviceSession::readRecords);
+    connect(m_socket, &QAbstractSocket::errorOccurred, this, &DeviceSession::onSocketError);
+    connect(m_socket, &QTcpSocket::bytesWritten, this, &DeviceSession::continueStream);
+    connect(m_socket, &QTcpSocket::connected, this, [this] {
+        m_connectTimer->stop();
+        emit connected();
+    });
+    m_connectTimer->start(ConnectTimeoutMs);
+    m_socket->connectToHost(host, kDevicePort, QIODevice::ReadWrite, QAbstractSocket::AnyIPProtocol);
+}
+
+bool DeviceSession::waitForConnected(int msecs)
+{
+    QTcpSocket* socket = m_socket;
+    if (!socket)
+        return false;
+    if (socket->waitForConnected(msecs))
+        return true;
+    // A refusal may already have dropped it while waiting.
+    if (socket == m_socket)
+        dropSocket();
+    return false;
+}
+
+bool DeviceSession::isConnected() const
+{
+    return m_socket && m_socket->state() == QAbstractSocket::ConnectedState;
+}
+
+bool DeviceSession::isOpen() const
+{
+    return m_socket && m_socket->isOpen();
+}
+
+void DeviceSession::close()
+{
+    dropSocket();
+}
+
+void DeviceSession::onConnectTimeout()
+{
+    if (!m_socket || m_socket->state() == QAbstractSocket::ConnectedState)
+        return;
+    dropSocket();
+    emit connectFailed(QStringLiteral("timed out"));
+}
+
+bool DeviceSession::send(const QByteArray& record, Operation operation)
+{
+    if (!isConnected() || record.isEmpty()) {
+        emit finished(operation, false, QStringLiteral("not connected"));
+        return false;
+    }
+    m_operation = operation;
+    m_flashing = false;
+    m_socket->write(record);
+    touch();
+    return true;
+}
+
+void DeviceSession::touch()
+{
+    if (m_idleTimeoutMs > 0 && m_operation != Operation::None)
+        m_idleTimer->start(m_idleTimeoutMs);
+}
+
+void DeviceSession::onIdleTimeout()
+{
+    if (m_operation == Operation::None)
+        return;
+    const Operation operation = m_operation;
+    dropSocket();
+    emit finished(operation, false, QStringLiteral("timed out"));
+}
+
+void DeviceSession::query(bool report)
+{
+    const RecordLayout* records = layout();
+    m_reportQuery = report;
+    send(records ? query_request(*records, report ? 10 : 9) : QByteArray(), Operation::Query);
+}
+
+void DeviceSession::upgrade(const QString& path, int fileType, const QByteArray& md5Text)
+{
+    const RecordLayout* records = layout();
+    const QFileInfo file(path);
+    m_streamPath = path;
+    const QByteArray request =
+        records ? upgrade_request(*records, file.size(), fileType, file.fileName().toLocal8Bit(), md5Text)
+                : QByteArray();
+    send(request, Operation::Upgrade);
+}
+
+void DeviceSession::backup(const QString& target, const QString& spareCopy)
+{
+    const RecordLayout* records = layout();
+    m_backupTarget = target;
+    m_spareCopy = spareCopy;
+    m_archive.reset();
+    send(records ? backup_request(*records) : QByteArray(), Operation::Backup);
+}
+
+void DeviceSession::restore(const QString& path, const QByteArray& md5Text)
+{
+    const RecordLayout* records = layout();
+    m_streamPath = path;
+    send(records ? restore_request(*records, QFileInfo(path).size(), md5Text) : QByteArray(),
+         Operation::Restore);
+}
+
+void DeviceSession::readRecords()
+{
+    const RecordLayout* records = layout();
+    if (!records)
+        return;
+    // A handler may close the connection: the socket is gone with the records still buffered on it.
+    QTcpSocket* socket = m_socket;
+    while (socket == m_socket && socket->bytesAvailable() >= records->size) {
+        const QByteArray bytes = socket->read(records->size);
+        touch();
+        handleRecord(read_record(*records, bytes.constData()));
+    }
+}
+
+void DeviceSession::handleRecord(const DeviceRecord& record)
+{
+    switch (record.type) {
+    case 'U':
+        handleUpgrade(record);
+        break;
+    case 'E': {
+        const Operation operation = takeOperation();
+        dropSocket();
+        emit errorRecord();
+        report(operation, false, QStringLiteral("arm upgrade file not found"));
+        break;
+    }
+    case 'Q': {
+        VersionReport version;
+        version.version = QString::fromLatin1(record.name);
+        version.partitionText = QString::fromLatin1(record.dataText());
+        version.partitions = parse_partitions(version.partitionText);
+        const Operation operation = m_operation == Operation::Query ? takeOperation() : Operation::None;
+        if (operation == Operation::Query && m_reportQuery)
+            dropSocket();
+        emit versionReport(version);
+        report(operation, true, QString());
+        break;
+    }
+    case 'B':
+        if (m_operation == Operation::Backup)
+            handleBackup(record);
+        break;
+    case 'R':
+        if (m_operation == Operation::Restore)
+            handleRestore(record);
+        break;
+    default:
+        break;
+    }
+}
+
+DeviceSession::Operation DeviceSession::takeOperation()
+{
+    const Operation operation = m_operation;
+    m_operation = Operation::None;
+    m_idleTimer->stop();
+    return operation;
+}
+
+void DeviceSession::report(Operation operation, bool ok, const QString& reason)
+{
+    if (operation != Operation::None)
+        emit finished(operation, ok, reason);
+}
+
+void DeviceSession::handleUpgrade(const DeviceRecord& record)
+{
+    const bool upgrading = m_operation == Operation::Upgrade;
+    switch (record.status) {
+    case 0:
+        if (upgrading)
+            startStream(m_streamPath);
+        break;
+    case 5:
+        m_flashing = upgrading;
+        break;
+    case 1:
+    case 6:
+    case 7:
+    case 8: {
+        const Operation operation = upgrading ? takeOperation() : Operation::None;
+        dropSocket();
+        emit upgradeStatus(record.status);
+        static const char* const reasons[] = {
+            "", "board is not enough disk space", "", "", "", "", "file verify fail", "", "upgrade fail"};
+        report(operation, record.status == 7, QString::fromLatin1(reasons[record.status]));
+        return;
+    }
+    default:
+        break;
+    }
+    emit upgradeStatus(record.status);
+}
+
+void DeviceSession::handleBackup(const DeviceRecord& record)
+{
+    switch (record.status) {
+    case 1: {
+        const QString name = QString::fromLatin1(record.name);
+        const QString target = m_backupTarget.isEmpty() ? name : m_backupTarget;
+        if ((m_backupTarget.isEmpty() && !is_plain_file_name(name)) || record.length < 0) {
+            failBackup(QStringLiteral("refused archive name or size"));
+            return;
+        }
+        m_announcedMd5 = record.dataText();
+        m_archiveSize = record.length;
+        m_archiveReceived = 0;
+        m_archiveHash.reset();
+        m_archive.reset(new QSaveFile(target));
+        if (!m_archive->open(QIODevice::WriteOnly)) {
+            qDebug() << "open file error!";
+            failBackup(QStringLiteral("cannot write %1").arg(target));
+            return;
+        }
+        emit backupHeader(name, m_archiveSize);
+        break;
+    }
+    case 2: {
+        if (!m_archive || record.length < 0 || record.length > kRecordDataSize) {
+            failBackup(QStringLiteral("broken archive chunk"));
+            return;
+        }
+        const QByteArray chunk = record.data.left(record.length);
+        if (m_archive->write(chunk) != chunk.size()) {
+            failBackup(QStringLiteral("cannot write %1").arg(m_archive->fileName()));
+            return;
+        }
+        m_archiveHash.addData(chunk);
+        m_archiveReceived += chunk.size();
+        if (m_archiveReceived == m_archiveSize) {
+            qDebug() << "goto RECV_FINISH";
+            finishArchive();
+        }
+        break;
+    }
+    case 3:
+        finishArchive();
+        break;
+    case 4:
+        failBackup(QStringLiteral("camera reported a failed backup"));
+        break;
+    default:
+        break;
+    }
+}
+
+void DeviceSession::finishArchive()
+{
+    if (!m_archive) {
+        failBackup(QStringLiteral("no archive announced"));
+        return;
+    }
+    const QByteArray md5 = m_archiveHash.result().toHex();
+    qDebug() << "backupfileMD5: " << md5;
+    if (md5 != m_announcedMd5) {
+        failBackup(QStringLiteral("archive MD5 does not match"));
+        return;
+    }
+    const QString path = m_archive->fileName();
+    if (!m_spareCopy.isEmpty() && QFile::exists(path)) {
+        QFile::remove(m_spareCopy);
+        QFile::copy(path, m_spareCopy);
+    }
+    if (!m_archive->commit()) {
+        m_archive.reset();
+        failBackup(QStringLiteral("cannot write %1").arg(path));
+        return;
+    }
+    m_archive.reset();
+    const qint64 bytes = m_archiveReceived;
+    const Operation operation = takeOperation();
+    dropSocket();
+    emit archiveSaved(path, md5, bytes);
+    report(operation, true, QString());
+}
+
+void DeviceSession::failBackup(const QString& reason)
+{
+    const Operation operation = takeOperation();
+    dropSocket();
+    emit backupFailed(reason);
+    report(operation, false, reason);
+}
+
+void DeviceSession::handleRestore(const DeviceRecord& record)
+{
+    switch (record.status) {
+    case 3:
+        emit restoreStatus(record.status);
+        startStream(m_streamPath);
+        return;
+    case 2:
+    case 5:
+    case 6: {
+        const Operation operation = takeOperation();
+        dropSocket();
+        emit restoreStatus(record.status);
+        report(operation, record.status == 6,
+               record.status == 2   ? QStringLiteral("board is not enough disk space")
+               : record.status == 5 ? QStringLiteral("restore failed")
+                                    : QString());
+        return;
+    }
+    default:
+        emit restoreStatus(record.status);
+        break;
+    }
+}
+
+bool DeviceSession::startStream(const QString& path)
+{
+    m_stream.reset(new QFile(path));
+    if (!m_stream->open(QIODevice::ReadOnly)) {
+        qDebug() << "open file error!";
+        m_stream.reset();
+        const Operation operation = takeOperation();
+        dropSocket();
+        emit streamFailed(QStringLiteral("Open file failed"));
+        report(operation, false, QStringLiteral("Open file failed"));
+        return false;
+    }
+    m_streamSent = 0;
+    m_streamTotal = m_stream->size();
+    m_progressClock.start();
+    continueStream();
+    return true;
+}
+
+// Reads the file in large pieces while the socket's queue is short; called again as the socket sends.
+void DeviceSession::continueStream()
+{
+    touch();
+    if (!m_stream || !m_socket)
+        return;
+    while (m_streamSent < m_streamTotal && m_socket->bytesToWrite() < kStreamWindow) {
+        const QByteArray piece = m_stream->read(qMin(m_streamTotal - m_streamSent, kStreamPiece));
+        if (piece.isEmpty()) {
+            // The file shrank or cannot be read: the camera would wait for bytes that never come.
+            qDebug() << "read error while streaming" << m_stream->fileName();
+            const Operation operation = takeOperation();
+            dropSocket();
+            emit streamFailed(QStringLiteral("Open file failed"));
+            report(operation, false, QStringLiteral("Open file failed"));
+            return;
+        }
+        m_socket->write(piece);
+        m_streamSent += piece.size();
+        reportProgress(false);
+    }
+    if (m_streamSent == m_streamTotal) {
+        m_stream.reset();
+        reportProgress(true);
+    }
+}
+
+void DeviceSession::reportProgress(bool force)
+{
+    if (!force && m_progressClock.elapsed() < kProgressIntervalMs)
+        return;
+    m_progressClock.restart();
+    emit streamProgress(m_streamSent, m_streamTotal);
+}
+
+void DeviceSession::onSocketError(QAbstractSocket::SocketError error)
+{
+    if (!m_socket)
+        return;
+    const QString text = m_socket->errorString();
+    const bool flashed = m_operation == Operation::Upgrade && m_flashing;
+    const Operation operation = takeOperation();
+    // The stream and a half-received archive end with the connection.
+    m_stream.reset();
+    if (m_archive)
+        m_archive->cancelWriting();
+    m_archive.reset();
+    if (m_connectTimer->isActive()) {
+        dropSocket();
+        emit connectFailed(text);
+        return;
+    }
+    emit socketError(error, text);
+    // 'U' 5 and then the camera hangs up: it verified the file and is flashing it.
+    report(operation, flashed, flashed ? QString() : text);
+}

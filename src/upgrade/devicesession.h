@@ -1,0 +1,141 @@
+#ifndef DEVICESESSION_H
+#define DEVICESESSION_H
+
+#include <QAbstractSocket>
+#include <QByteArray>
+#include <QCryptographicHash>
+#include <QElapsedTimer>
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+#include "firmwarenames.h"
+#include "tcprecord.h"
+
+class QFile;
+class QSaveFile;
+class QTcpSocket;
+class QTimer;
+
+// One TCP conversation with one camera at port 5555, in either record layout: the requests, the raw file
+// streams the camera asks for, and the camera's records turned into meaningful signals. Each connection gets
+// a socket of its own, so nothing of one conversation is ever written on the next. Final statuses close the
+// connection before they are reported.
+class DeviceSession : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum class Operation { None, Query, Upgrade, Backup, Restore };
+    Q_ENUM(Operation)
+
+    static constexpr int ConnectTimeoutMs = 1500;
+    // Records the socket may hold unread: a camera that keeps sending cannot take more memory than this.
+    static constexpr int MaxBufferedRecords = 64;
+
+    explicit DeviceSession(QObject* parent = nullptr);
+    ~DeviceSession() override;
+
+    // 1 TYPE1 (2320-byte records), 2 TYPE2 (2124 bytes); anything else reads and writes nothing.
+    void setWorkType(int workType) { m_workType = workType; }
+    int workType() const { return m_workType; }
+    // An operation that hears nothing from the camera for this long fails as "timed out"; 0 never times out.
+    void setIdleTimeout(int msecs) { m_idleTimeoutMs = msecs; }
+
+    // Drops any earlier connection and its stream, then connects; connected() or connectFailed() follows,
+    // the latter after ConnectTimeoutMs at the latest.
+    void connectToCamera(const QString& host);
+    // Waits for the connection begun by connectToCamera(); on failure the socket is closed.
+    bool waitForConnected(int msecs = ConnectTimeoutMs);
+    bool isConnected() const;
+    bool isOpen() const;
+    QString host() const { return m_host; }
+    Operation operation() const { return m_operation; }
+    // Ends the connection and whatever it was streaming or receiving; reports nothing.
+    void close();
+
+    // 'Q' 10 (report: the connection closes after the answer) or 'Q' 9 (before an upgrade: it stays open).
+    void query(bool report);
+    // 'U' 9 for the file at path; the camera's 'U' 0 makes the session stream it.
+    void upgrade(const QString& path, int fileType, const QByteArray& md5Text);
+    // 'B'; the archive goes to target, or, when target is empty, to the plain name the camera announces in
+    // the working directory. Written atomically and only when its MD5 matches; the file it replaces is first
+    // copied to spareCopy when one is given.
+    void backup(const QString& target, const QString& spareCopy = QString());
+    // 'R' with the archive at path; the camera's 'R' 3 makes the session stream it.
+    void restore(const QString& path, const QByteArray& md5Text);
+
+signals:
+    void connected();
+    void connectFailed(const QString& reason);
+    // The connection broke or was refused after it was up (not when the session closed it).
+    void socketError(QAbstractSocket::SocketError error, const QString& text);
+    // Every 'U' record's status, after the session acted on it.
+    void upgradeStatus(int status);
+    // 'E': the camera found no ARM upgrade file and reboots.
+    void errorRecord();
+    void versionReport(const VersionReport& report);
+    // 'B' 1 accepted: the archive is being received.
+    void backupHeader(const QString& name, qint64 size);
+    void archiveSaved(const QString& path, const QByteArray& md5Text, qint64 bytes);
+    void backupFailed(const QString& reason);
+    void restoreStatus(int status);
+    // Bytes of the streamed file handed to the connection, at most about 30 times a second and once at the
+    // end.
+    void streamProgress(qint64 sent, qint64 total);
+    // The file to stream could not be opened or ended early.
+    void streamFailed(const QString& reason);
+    // Once per operation: query answered, upgrade done ('U' 7, or 'U' 5 and the camera closing to flash),
+    // archive saved, restore done; or the reason it failed.
+    void finished(DeviceSession::Operation operation, bool ok, const QString& reason);
+
+private:
+    const RecordLayout* layout() const { return layout_for_work_type(m_workType); }
+    bool send(const QByteArray& record, Operation operation);
+    void readRecords();
+    void handleRecord(const DeviceRecord& record);
+    void handleUpgrade(const DeviceRecord& record);
+    void handleBackup(const DeviceRecord& record);
+    void handleRestore(const DeviceRecord& record);
+    void onSocketError(QAbstractSocket::SocketError error);
+    void onConnectTimeout();
+    void onIdleTimeout();
+    void touch();
+    bool startStream(const QString& path);
+    void continueStream();
+    void reportProgress(bool force);
+    void finishArchive();
+    void failBackup(const QString& reason);
+    Operation takeOperation();
+    void report(Operation operation, bool ok, const QString& reason);
+    void dropSocket();
+
+    QTcpSocket* m_socket = nullptr;
+    QTimer* m_connectTimer = nullptr;
+    QTimer* m_idleTimer = nullptr;
+    QString m_host;
+    int m_workType = 1;
+    int m_idleTimeoutMs = 0;
+    Operation m_operation = Operation::None;
+    bool m_reportQuery = false;
+    bool m_flashing = false;
+
+    // Outgoing stream (firmware or archive).
+    QString m_streamPath;
+    std::unique_ptr<QFile> m_stream;
+    qint64 m_streamTotal = 0;
+    qint64 m_streamSent = 0;
+    QElapsedTimer m_progressClock;
+
+    // Incoming archive.
+    QString m_backupTarget;
+    QString m_spareCopy;
+    std::unique_ptr<QSaveFile> m_archive;
+    QCryptographicHash m_archiveHash{QCryptographicHash::Md5};
+    QByteArray m_announcedMd5;
+    qint64 m_archiveSize = 0;
+    qint64 m_archiveReceived = 0;
+};
+
+#endif // DEVICESESSION_H
