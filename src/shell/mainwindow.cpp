@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
+#include "devicesession.h"
 
 #include <QCloseEvent>
 #include <QContextMenuEvent>
@@ -10,7 +11,6 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
-#include <QTcpSocket>
 #include <QTimer>
 #include <QUdpSocket>
 #include <QUrl>

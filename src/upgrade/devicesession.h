@@ -52,6 +52,8 @@ public:
     bool isOpen() const;
     QString host() const { return m_host; }
     Operation operation() const { return m_operation; }
+    // Text of the last socket error.
+    QString errorString() const { return m_lastError; }
     // Ends the connection and whatever it was streaming or receiving; reports nothing.
     void close();
 
@@ -115,6 +117,7 @@ private:
     QTimer* m_connectTimer = nullptr;
     QTimer* m_idleTimer = nullptr;
     QString m_host;
+    QString m_lastError;
     int m_workType = 1;
     int m_idleTimeoutMs = 0;
     Operation m_operation = Operation::None;
