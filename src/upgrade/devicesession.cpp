@@ -51,7 +51,7 @@ void DeviceSession::dropSocket()
     m_socket = nullptr;
 }
 
-void DeviceSession::connectToCamera(const QString& host)
+void DeviceSession::newSocket(const QString& host)
 {
     dropSocket();
     m_host = host;
@@ -65,8 +65,22 @@ void DeviceSession::connectToCamera(const QString& host)
         m_connectTimer->stop();
         emit connected();
     });
+}
+
+void DeviceSession::connectToCamera(const QString& host)
+{
+    newSocket(host);
     m_connectTimer->start(ConnectTimeoutMs);
     m_socket->connectToHost(host, kDevicePort, QIODevice::ReadWrite, QAbstractSocket::AnyIPProtocol);
+}
+
+bool DeviceSession::adoptConnection(qintptr descriptor, const QString& host)
+{
+    newSocket(host);
+    if (m_socket->setSocketDescriptor(descriptor))
+        return true;
+    dropSocket();
+    return false;
 }
 
 bool DeviceSession::waitForConnected(int msecs)

@@ -48,6 +48,9 @@ public:
     void connectToCamera(const QString& host);
     // Waits for the connection begun by connectToCamera(); on failure the socket is closed.
     bool waitForConnected(int msecs = ConnectTimeoutMs);
+    // Drops any earlier connection, then talks over a stream socket that is already connected (a descriptor
+    // opened elsewhere, such as one end of a local socket pair); false when the descriptor is unusable.
+    bool adoptConnection(qintptr descriptor, const QString& host = QString());
     bool isConnected() const;
     bool isOpen() const;
     QString host() const { return m_host; }
@@ -94,6 +97,7 @@ signals:
 
 private:
     const RecordLayout* layout() const { return layout_for_work_type(m_workType); }
+    void newSocket(const QString& host);
     bool send(const QByteArray& record, Operation operation);
     void readRecords();
     void handleRecord(const DeviceRecord& record);
