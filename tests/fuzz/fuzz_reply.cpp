@@ -1,26 +1,9 @@
 // Fuzz target for the discovery reply parser: any datagram must classify and cut without reading outside
 // the text, and every value cut must be a piece of the message.
-#include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 
 #include "discoverymessages.h"
-
-namespace
-{
-
-void require(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
-
-void requirePiece(const QString& message, const QString& value)
-{
-    require(value.isEmpty() || message.contains(value));
-}
-
-} // namespace
+#include "fuzz.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -36,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         require(value.size() <= discovery::MaxFieldLength);
     for (const QString& value : {record.client_id, record.device_id, record.ipaddr, record.netmask,
                                  record.gateway, record.macaddr, record.fdns})
-        requirePiece(message, value);
+        require(value.isEmpty() || message.contains(value));
     if (kind != MSG_REPLY_OK) {
         require(record.ipaddr.isEmpty() && record.uptime.isEmpty() && !record.dhcp);
         if (kind != MSG_SUCCEED && kind != MSG_FAILED)
