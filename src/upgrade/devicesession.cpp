@@ -263,12 +263,15 @@ void DeviceSession::handleUpgrade(const DeviceRecord& record)
     case 6:
     case 7:
     case 8: {
-        const Operation operation = upgrading ? takeOperation() : Operation::None;
+        // These end the connection whatever the tool asked: a query, backup or restore under way fails with it.
+        const Operation operation = takeOperation();
         dropSocket();
         emit upgradeStatus(record.status);
         static const char* const reasons[] = {
             "", "board is not enough disk space", "", "", "", "", "file verify fail", "", "upgrade fail"};
-        report(operation, record.status == 7, QString::fromLatin1(reasons[record.status]));
+        const QString reason = upgrading ? QString::fromLatin1(reasons[record.status])
+                                         : QStringLiteral("unexpected upgrade status %1").arg(record.status);
+        report(operation, upgrading && record.status == 7, reason);
         return;
     }
     default:
