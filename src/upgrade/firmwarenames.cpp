@@ -92,7 +92,9 @@ bool mtd_name_matches_device(int work_type, const QString& name, const QString& 
 
 bool is_plain_file_name(const QString& name)
 {
-    static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9._-]{1,64}$"));
+    // Anchored to the whole text: "$" alone would also accept a name ending in a line feed.
+    static const QRegularExpression plain(
+        QRegularExpression::anchoredPattern(QStringLiteral("[A-Za-z0-9._-]{1,64}")));
     static const QStringList reserved{QStringLiteral("."), QStringLiteral(".."), QStringLiteral("config.ini"),
                                       QStringLiteral("logo.png"), QStringLiteral("data.tar.gz_bak")};
     return plain.match(name).hasMatch() && !reserved.contains(name);
