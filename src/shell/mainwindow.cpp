@@ -81,6 +81,8 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     install_validators();
     // Sorted by position, first row on top: the list is kept in address order.
     ui->treeWidget->header()->setSortIndicator(0, Qt::AscendingOrder);
+    // Every row is one line: the view then lays out thousands of rows without measuring each.
+    ui->treeWidget->setUniformRowHeights(true);
     ui->treeWidget->setSortingEnabled(true);
 }
 

@@ -465,6 +465,7 @@ void DeviceSession::onSocketError(QAbstractSocket::SocketError error)
     if (m_connectTimer->isActive()) {
         dropSocket();
         emit connectFailed(text);
+        emit socketError(error, text);
         return;
     }
     emit socketError(error, text);

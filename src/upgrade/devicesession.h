@@ -74,7 +74,7 @@ public:
 signals:
     void connected();
     void connectFailed(const QString& reason);
-    // The connection broke or was refused after it was up (not when the session closed it).
+    // The connection was refused or broke (not when the session closed it).
     void socketError(QAbstractSocket::SocketError error, const QString& text);
     // Every 'U' record's status, after the session acted on it.
     void upgradeStatus(int status);
