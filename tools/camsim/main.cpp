@@ -100,7 +100,8 @@ int main(int argc, char* argv[])
          "FAULT"},
         {"reply-mode", "How discovery answers leave: multicast, unicast or both.", "MODE"},
         {"reply-delay-ms", "Each discovery answer waits a random 0..MS.", "MS", "0"},
-        {"reboot-ms", "Silence after a reboot.", "MS", "3000"},
+        {"reboot-seconds", "Silence after a reboot (default 5; 8 with --demo).", "SEC"},
+        {"reboot-ms", "Silence after a reboot in milliseconds (wins over --reboot-seconds).", "MS"},
         {"verify-ms", "Delay before the verdict on a received file.", "MS", "200"},
         {"flash-ms", "Delay between 'U' 5 and 'U' 7.", "MS", "1000"},
         {"restore-ms", "Delay between 'R' 4 and 'R' 6.", "MS", "500"},
@@ -204,7 +205,12 @@ int main(int argc, char* argv[])
 
     SimSettings settings;
     settings.replyDelayMs = parser.value("reply-delay-ms").toInt();
-    settings.rebootMs = parser.value("reboot-ms").toInt();
+    if (parser.isSet("reboot-ms"))
+        settings.rebootMs = parser.value("reboot-ms").toInt();
+    else if (parser.isSet("reboot-seconds"))
+        settings.rebootMs = int(parser.value("reboot-seconds").toDouble() * 1000);
+    else
+        settings.rebootMs = parser.isSet("demo") ? 8000 : 5000;
     settings.verifyMs = parser.value("verify-ms").toInt();
     settings.flashMs = parser.value("flash-ms").toInt();
     settings.restoreMs = parser.value("restore-ms").toInt();
