@@ -17,6 +17,7 @@
 
 #include "discoveryclient.h"
 #include "padposition.h"
+#include "rollout/rollouttab.h"
 
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWindow)
 {
@@ -82,6 +83,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     // Sorted by position, first row on top: the list is kept in address order.
     ui->treeWidget->header()->setSortIndicator(0, Qt::AscendingOrder);
     ui->treeWidget->setSortingEnabled(true);
+    rollout_tab = new RolloutTab(this);
 }
 
 MainWindow::~MainWindow()
@@ -139,6 +141,7 @@ void MainWindow::contextMenuEvent(QContextMenuEvent* event)
         item_menu->addAction(flicker_action);
         item_menu->addAction(close_flicker_action);
         item_menu->addAction(reboot_action);
+        item_menu->addAction(rollout_tab->menuAction());
     }
     item_menu->exec(QCursor::pos());
     event->accept();

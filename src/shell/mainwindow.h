@@ -32,6 +32,7 @@ QT_END_NAMESPACE
 
 class DiscoveryClient;
 class QFFmpeg;
+class RolloutTab;
 class RtspThread;
 
 // The one window of the tool. It owns every socket, timer and worker; each subsystem implements its
@@ -218,6 +219,7 @@ private:
     bool rtsp_connected = false;
     QFFmpeg* ffmpeg = nullptr;
     RtspThread* rtsp_thread = nullptr;
+    RolloutTab* rollout_tab = nullptr; // the sixth tab, after Preview
     QHostAddress* osd_address = nullptr;
     int osd_port = 1259;
     bool osd_menu_open = false;
