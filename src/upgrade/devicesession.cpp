@@ -416,20 +416,20 @@ void DeviceSession::continueStream()
         }
         m_socket->write(piece);
         m_streamSent += piece.size();
-        reportProgress(false);
     }
-    if (m_streamSent == m_streamTotal) {
+    const bool drained = m_streamSent == m_streamTotal && m_socket->bytesToWrite() == 0;
+    reportProgress(drained);
+    if (drained)
         m_stream.reset();
-        reportProgress(true);
-    }
 }
 
+// Counts what has left the socket's queue, so that a slow link shows its own pace.
 void DeviceSession::reportProgress(bool force)
 {
     if (!force && m_progressClock.elapsed() < kProgressIntervalMs)
         return;
     m_progressClock.restart();
-    emit streamProgress(m_streamSent, m_streamTotal);
+    emit streamProgress(qMax<qint64>(0, m_streamSent - m_socket->bytesToWrite()), m_streamTotal);
 }
 
 void DeviceSession::onSocketError(QAbstractSocket::SocketError error)

@@ -81,8 +81,8 @@ signals:
     void archiveSaved(const QString& path, const QByteArray& md5Text, qint64 bytes);
     void backupFailed(const QString& reason);
     void restoreStatus(int status);
-    // Bytes of the streamed file handed to the connection, at most about 30 times a second and once at the
-    // end.
+    // Bytes of the streamed file the connection has sent on, at most about 30 times a second and once when
+    // the last byte has left.
     void streamProgress(qint64 sent, qint64 total);
     // The file to stream could not be opened or ended early.
     void streamFailed(const QString& reason);
