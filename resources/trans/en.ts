@@ -630,6 +630,10 @@
         <translation>timed out</translation>
     </message>
     <message>
+        <source>no answer to the version query (check the work type)</source>
+        <translation>no answer to the version query (check the work type)</translation>
+    </message>
+    <message>
         <source>connection failed</source>
         <translation>connection failed</translation>
     </message>

@@ -630,6 +630,10 @@
         <translation>连接超时</translation>
     </message>
     <message>
+        <source>no answer to the version query (check the work type)</source>
+        <translation>版本查询无应答（请检查工作类型）</translation>
+    </message>
+    <message>
         <source>connection failed</source>
         <translation>连接失败</translation>
     </message>

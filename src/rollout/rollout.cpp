@@ -91,13 +91,24 @@ private:
         connect(upgrade, &CameraUpgrade::finished, this,
                 [this, upgrade](bool ok, int status, const QString& reason) {
                     upgrade->deleteLater();
+                    const Failure failure = ok ? Failure::None : failureOf(status, reason);
+                    // The connection's own words say more than the kind of failure only for these.
+                    const bool wordy = failure == Failure::Dropped || failure == Failure::ConnectFailed;
                     if (!ok)
-                        done(State::Failed, failureOf(status, reason), reason);
+                        done(State::Failed, failure, wordy ? reason : QString());
                     else if (m_rollout->m_options.confirm)
                         awaitReboot();
                     else
                         done(State::Succeeded);
                 });
+        // The version answer comes at once; a camera that reads the other record layout never gives it.
+        QTimer::singleShot(kQuietMs, upgrade, [this, upgrade] {
+            if (m_stage != CameraUpgrade::Stage::Connecting && m_stage != CameraUpgrade::Stage::Querying)
+                return;
+            upgrade->disconnect(this);
+            upgrade->cancel();
+            done(State::Failed, Failure::NoAnswer);
+        });
         upgrade->start();
     }
 
@@ -363,6 +374,8 @@ QString Rollout::failureText(Failure failure, const QString& detail)
         return QString();
     case Failure::TimedOut:
         return QStringLiteral("timed out");
+    case Failure::NoAnswer:
+        return QStringLiteral("no answer to the version query");
     case Failure::ConnectFailed:
         text = QStringLiteral("connection failed");
         break;

@@ -51,6 +51,7 @@ public:
     enum class Failure {
         None,
         TimedOut,
+        NoAnswer, // to the version query: often a camera of the other record layout
         ConnectFailed,
         RefusedName,
         DiskFull,      // 'U' 1

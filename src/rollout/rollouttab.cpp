@@ -48,7 +48,7 @@ RolloutTab::RolloutTab(QMainWindow* window)
 {
     ui->setupUi(this);
     m_tabs->addTab(this, QString());
-    static const int widths[] = {120, 250, 100, 110, 300};
+    static const int widths[] = {120, 250, 100, 110, 480};
     for (int column = 0; column < 5; ++column)
         ui->rollout_tableWidget->setColumnWidth(column, widths[column]);
     connect(m_addAction, &QAction::triggered, this, &RolloutTab::addSelectedDevices);
@@ -374,6 +374,8 @@ QString RolloutTab::failureText(Rollout::Failure failure, const QString& detail)
         return QString();
     case Failure::TimedOut:
         return tr("timed out");
+    case Failure::NoAnswer:
+        return tr("no answer to the version query (check the work type)");
     case Failure::ConnectFailed:
         text = tr("connection failed");
         break;
