@@ -542,6 +542,10 @@
         <translation>The file name does not match the type.</translation>
     </message>
     <message>
+        <source>Cannot read the firmware file %1.</source>
+        <translation>Cannot read the firmware file %1.</translation>
+    </message>
+    <message>
         <source>Cannot use the firmware file: %1</source>
         <translation>Cannot use the firmware file: %1</translation>
     </message>

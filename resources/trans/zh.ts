@@ -542,6 +542,10 @@
         <translation>文件名与升级类型不匹配。</translation>
     </message>
     <message>
+        <source>Cannot read the firmware file %1.</source>
+        <translation>无法读取固件文件 %1。</translation>
+    </message>
+    <message>
         <source>Cannot use the firmware file: %1</source>
         <translation>无法使用固件文件：%1</translation>
     </message>

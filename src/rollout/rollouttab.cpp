@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -48,7 +49,7 @@ RolloutTab::RolloutTab(QMainWindow* window)
 {
     ui->setupUi(this);
     m_tabs->addTab(this, QString());
-    static const int widths[] = {120, 250, 100, 110, 480};
+    static const int widths[] = {120, 250, 100, 110, 380};
     for (int column = 0; column < 5; ++column)
         ui->rollout_tableWidget->setColumnWidth(column, widths[column]);
     connect(m_addAction, &QAction::triggered, this, &RolloutTab::addSelectedDevices);
@@ -211,8 +212,12 @@ void RolloutTab::on_rollout_start_Button_clicked()
     const int workType = m_workType->currentIndex() == 1 ? 2 : 1;
     if (!rollout->setFirmware(file, ui->rollout_kind_comboBox->currentData().toInt(), workType, &error)) {
         delete rollout;
-        warn(error == QLatin1String("refused name") ? tr("The file name does not match the type.")
-                                                    : tr("Cannot use the firmware file: %1").arg(error));
+        if (error == QLatin1String("refused name"))
+            warn(tr("The file name does not match the type."));
+        else if (!QFileInfo(file).isReadable())
+            warn(tr("Cannot read the firmware file %1.").arg(file));
+        else
+            warn(tr("Cannot use the firmware file: %1").arg(error));
         return;
     }
     RolloutOptions options;
