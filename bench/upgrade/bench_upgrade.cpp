@@ -22,7 +22,7 @@
 #include "mainwindow.h"
 
 namespace {
-const char* const kCamera = "127.0.0.150";
+const char* const kCamera = "127.0.0.250";
 const int kRecordSize = 2320; // TYPE1
 
 QString md5Hex(const QString& path)

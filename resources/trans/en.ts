@@ -36,6 +36,10 @@
         <translation>Change</translation>
     </message>
     <message>
+        <source>checking file...</source>
+        <translation>checking file...</translation>
+    </message>
+    <message>
         <source>Close Flicker</source>
         <translation>Close Flicker</translation>
     </message>

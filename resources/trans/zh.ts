@@ -36,6 +36,10 @@
         <translation>生成</translation>
     </message>
     <message>
+        <source>checking file...</source>
+        <translation>正在校验文件...</translation>
+    </message>
+    <message>
         <source>Close Flicker</source>
         <translation>关闭闪烁</translation>
     </message>

@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
+#include "devicesession.h"
 
 #include <QCloseEvent>
 #include <QContextMenuEvent>
@@ -10,7 +11,6 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
-#include <QTcpSocket>
 #include <QTimer>
 #include <QUdpSocket>
 #include <QUrl>
@@ -82,6 +82,8 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     install_validators();
     // Sorted by position, first row on top: the list is kept in address order.
     ui->treeWidget->header()->setSortIndicator(0, Qt::AscendingOrder);
+    // Every row is one line: the view then lays out thousands of rows without measuring each.
+    ui->treeWidget->setUniformRowHeights(true);
     ui->treeWidget->setSortingEnabled(true);
     rollout_tab = new RolloutTab(this);
 }

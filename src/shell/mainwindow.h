@@ -19,17 +19,18 @@
 #include "tcprecord.h"
 
 QT_BEGIN_NAMESPACE
-namespace Ui {
+namespace Ui
+{
 class MainWindow;
 }
 class QAction;
 class QMenu;
-class QTcpSocket;
 class QTimer;
 class QTreeWidgetItem;
 class QUdpSocket;
 QT_END_NAMESPACE
 
+class DeviceSession;
 class DiscoveryClient;
 class QFFmpeg;
 class RolloutTab;
@@ -76,7 +77,6 @@ private slots:
     void on_query_Button_clicked();
     void on_open_Button_clicked();
     void on_upgrade_Button_clicked();
-    void readMessage();
     void displayError(QAbstractSocket::SocketError socketError);
     void upgrade_success();
 
@@ -133,24 +133,23 @@ private:
 
     // upgrade
     void init_tcp_client();
+    bool open_device_connection(const QString& address);
     bool connect_device();
-    void unpack(char* record);
-    void unpack_o(char* record);
-    void parse_partition_table(const QString& text);
-    void send_record(const QByteArray& record);
-    void handle_record(const DeviceRecord& record, bool report_close);
-    void handle_upgrade_record(const DeviceRecord& record);
-    void handle_version_report(const DeviceRecord& record);
-    void handle_backup_record(const DeviceRecord& record, bool report_close);
-    void handle_restore_record(const DeviceRecord& record);
-    void start_streaming(const QString& path, bool show_progress);
-    void continue_streaming();
+    void parse_partition_table(const QVector<PartitionRecord>& records);
+    void handle_upgrade_record(int status);
+    void handle_error_record();
+    void handle_version_report(const VersionReport& report);
+    void handle_backup_header();
+    void handle_archive_saved();
+    void handle_restore_record(int status);
+    void show_stream_progress(qint64 sent, qint64 total);
+    void handle_stream_failure();
+    void append_camera_text(const QString& text);
+    QByteArray hash_firmware(const QString& path);
     void close_connection();
     void end_upgrade();
     void start_upgrade_countdown();
-    void finish_archive(bool report_close);
     void fail_backup();
-    void restore_spare_copy();
     bool connect_backup_tab();
     QVector<PartitionRecord> known_partitions() const;
 
@@ -164,18 +163,16 @@ private:
     void osd_direction_released();
 
     Ui::MainWindow* ui;
-    QTcpSocket* tcpClient = nullptr;
+    // The device connection: one conversation with one camera at a time.
+    DeviceSession* tcpClient = nullptr;
     QUdpSocket* osd_socket = nullptr;
     bool connect_flag = false;
     bool upgrading = false;
     QString mode = QStringLiteral("Simple");
     QString language;
-    QFile* local_file = nullptr;
     qint64 total_bytes = 0;
     qint64 progress_value = 0;
-    qint64 bytes_sent = 0;
     QString file_name;
-    QByteArray out_block;
     int upgrade_file_type = 1;
     qint8 query_mode = 0;
     PartitionRecord partition_table[10];
@@ -184,12 +181,6 @@ private:
     QString request_id;
     bool client_id_fixed = true;
     QVector<Dev_info> device_list;
-    QFile* backup_file = nullptr;
-    QString backup_name;
-    qint64 backup_size = 0;
-    qint64 backup_received = 0;
-    QString backup_md5;
-    QFileInfo backup_file_info;
     bool backup_started = false;
     QMenu* item_menu = nullptr;
     QAction* upgrade_action = nullptr;
@@ -224,7 +215,10 @@ private:
     int osd_port = 1259;
     bool osd_menu_open = false;
     int upgrade_finish_flag = 0;
-    bool stream_progress = false; // the file being streamed is firmware, shown on the progress bar
+
+    // The configuration archive and its spare copy, in the working directory.
+    static constexpr const char* kArchive = "data.tar.gz";
+    static constexpr const char* kSpareArchive = "data.tar.gz_bak";
 
     // Tests reach the internals through their own specialisation of this template.
     template <typename Tag> friend class MainWindowAccess;

@@ -1,11 +1,11 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
+#include "devicesession.h"
 #include "upgradetypes.h"
 
 #include <QDebug>
 #include <QFile>
 #include <QSettings>
-#include <QTcpSocket>
 
 namespace {
 const char* const kConfigFile = "config.ini";

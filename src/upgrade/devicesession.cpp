@@ -437,6 +437,7 @@ void DeviceSession::onSocketError(QAbstractSocket::SocketError error)
     if (!m_socket)
         return;
     const QString text = m_socket->errorString();
+    m_lastError = text;
     const bool flashed = m_operation == Operation::Upgrade && m_flashing;
     const Operation operation = takeOperation();
     // The stream and a half-received archive end with the connection.
@@ -447,6 +448,7 @@ void DeviceSession::onSocketError(QAbstractSocket::SocketError error)
     if (m_connectTimer->isActive()) {
         dropSocket();
         emit connectFailed(text);
+        emit socketError(error, text);
         return;
     }
     emit socketError(error, text);

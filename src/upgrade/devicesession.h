@@ -52,6 +52,8 @@ public:
     bool isOpen() const;
     QString host() const { return m_host; }
     Operation operation() const { return m_operation; }
+    // Text of the last socket error.
+    QString errorString() const { return m_lastError; }
     // Ends the connection and whatever it was streaming or receiving; reports nothing.
     void close();
 
@@ -69,7 +71,7 @@ public:
 signals:
     void connected();
     void connectFailed(const QString& reason);
-    // The connection broke or was refused after it was up (not when the session closed it).
+    // The connection was refused or broke (not when the session closed it).
     void socketError(QAbstractSocket::SocketError error, const QString& text);
     // Every 'U' record's status, after the session acted on it.
     void upgradeStatus(int status);
@@ -115,6 +117,7 @@ private:
     QTimer* m_connectTimer = nullptr;
     QTimer* m_idleTimer = nullptr;
     QString m_host;
+    QString m_lastError;
     int m_workType = 1;
     int m_idleTimeoutMs = 0;
     Operation m_operation = Operation::None;

@@ -26,7 +26,8 @@ QVector<PartitionRecord> parse_partitions(const QString& text)
     // A field runs to the next blank (or, for the last one, blank or line feed) or the end of the text.
     auto next_field = [&](bool last) {
         int stop = position;
-        while (stop < end && text.at(stop) != QLatin1Char(' ') && !(last && text.at(stop) == QLatin1Char('\n')))
+        while (stop < end && text.at(stop) != QLatin1Char(' ') &&
+               !(last && text.at(stop) == QLatin1Char('\n')))
             ++stop;
         const QString field = text.mid(position, stop - position);
         position = stop < end ? stop + 1 : end;

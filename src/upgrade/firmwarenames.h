@@ -30,7 +30,8 @@ QString model_name_of(const QString& version, const QString& current);
 QVector<PartitionRecord> parse_partitions(const QString& text);
 
 // Whether a firmware file name suits the upgrade type (1 SOC, 2 ARM, 3 SOC&ARM, 4 MTD, 5 + n partition n).
-bool file_name_matches_type(int file_type, const QString& file_name, const QVector<PartitionRecord>& partitions);
+bool file_name_matches_type(int file_type, const QString& file_name,
+                            const QVector<PartitionRecord>& partitions);
 // The MTD image check against the camera: TYPE1 compares the model between the first "_" and the next ".",
 // TYPE2 the letter after the third "V". A name without those parts does not match.
 bool mtd_name_matches_device(int work_type, const QString& file_name, const QString& model_name,

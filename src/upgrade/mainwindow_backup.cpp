@@ -3,9 +3,11 @@
 
 #include <QDebug>
 #include <QFile>
+#include <QFileInfo>
 #include <QMessageBox>
-#include <QTcpSocket>
 #include <QTimer>
+
+#include "devicesession.h"
 
 bool MainWindow::connect_backup_tab()
 {
@@ -15,16 +17,11 @@ bool MainWindow::connect_backup_tab()
         return false;
     }
     ui->label_23->setText(tr("connecting..."));
-    tcpClient->abort();
-    tcpClient->connectToHost(address, kDevicePort, QIODevice::ReadWrite, QAbstractSocket::AnyIPProtocol);
-    if (!tcpClient->waitForConnected(1500)) {
+    if (!open_device_connection(address)) {
         ui->label_23->setText(tr("timed out"));
-        connect_flag = false;
-        tcpClient->close();
         return false;
     }
     ui->label_23->setText(tr("connected"));
-    connect_flag = true;
     return true;
 }
 
@@ -33,24 +30,23 @@ void MainWindow::on_backup_pushButton_clicked()
     tcp_op = 3;
     if (!connect_backup_tab())
         return;
-    if (const RecordLayout* layout = layout_for_work_type(work_type))
-        send_record(backup_request(*layout));
+    tcpClient->backup(QString(), QString::fromLatin1(kSpareArchive));
     ui->label_23->setText(tr("start backup"));
 }
 
 void MainWindow::on_restore_pushButton_clicked()
 {
     tcp_op = 4;
-    if (!QFile::exists(QStringLiteral("data.tar.gz"))) {
+    const QString archive = QString::fromLatin1(kArchive);
+    if (!QFile::exists(archive)) {
         QMessageBox::warning(this, tr("Warning"), tr("Not exist backup files"), QMessageBox::Ok);
         return;
     }
     if (!connect_backup_tab())
         return;
-    const QByteArray md5 = md5_text_of_file(QStringLiteral("data.tar.gz"));
+    const QByteArray md5 = md5_text_of_file(archive);
     qDebug() << md5;
-    if (const RecordLayout* layout = layout_for_work_type(work_type))
-        send_record(restore_request(*layout, QFileInfo(QStringLiteral("data.tar.gz")).size(), md5));
+    tcpClient->restore(archive, md5);
 }
 
 void MainWindow::backup_success()

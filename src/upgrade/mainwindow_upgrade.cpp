@@ -3,41 +3,39 @@
 #include "upgradetypes.h"
 
 #include <QDebug>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
-#include <QTcpSocket>
 #include <QTimer>
+
+#include "devicesession.h"
+#include "filedigest.h"
 
 void MainWindow::init_tcp_client()
 {
     total_bytes = 0;
     progress_value = 0;
-    bytes_sent = 0;
     upgrade_file_type = 1;
-    tcpClient = new QTcpSocket(this);
-    connect(tcpClient, &QTcpSocket::readyRead, this, &MainWindow::readMessage);
-    connect(tcpClient, &QAbstractSocket::errorOccurred, this, &MainWindow::displayError);
-    connect(tcpClient, &QTcpSocket::bytesWritten, this, &MainWindow::continue_streaming);
+    tcpClient = new DeviceSession(this);
+    connect(tcpClient, &DeviceSession::socketError, this, &MainWindow::displayError);
+    connect(tcpClient, &DeviceSession::upgradeStatus, this, &MainWindow::handle_upgrade_record);
+    connect(tcpClient, &DeviceSession::errorRecord, this, &MainWindow::handle_error_record);
+    connect(tcpClient, &DeviceSession::versionReport, this, &MainWindow::handle_version_report);
+    connect(tcpClient, &DeviceSession::backupHeader, this, &MainWindow::handle_backup_header);
+    connect(tcpClient, &DeviceSession::archiveSaved, this, &MainWindow::handle_archive_saved);
+    connect(tcpClient, &DeviceSession::backupFailed, this, &MainWindow::fail_backup);
+    connect(tcpClient, &DeviceSession::restoreStatus, this, &MainWindow::handle_restore_record);
+    connect(tcpClient, &DeviceSession::streamProgress, this, &MainWindow::show_stream_progress);
+    connect(tcpClient, &DeviceSession::streamFailed, this, &MainWindow::handle_stream_failure);
 }
 
-void MainWindow::send_record(const QByteArray& record)
+bool MainWindow::open_device_connection(const QString& address)
 {
-    tcpClient->write(record);
-}
-
-void MainWindow::readMessage()
-{
-    const RecordLayout* layout = layout_for_work_type(work_type);
-    if (!layout)
-        return;
-    while (tcpClient->bytesAvailable() >= layout->size) {
-        QByteArray record = tcpClient->read(layout->size);
-        if (work_type == 1)
-            unpack(record.data());
-        else
-            unpack_o(record.data());
-    }
+    tcpClient->setWorkType(work_type);
+    tcpClient->connectToCamera(address);
+    connect_flag = tcpClient->waitForConnected(DeviceSession::ConnectTimeoutMs);
+    return connect_flag;
 }
 
 bool MainWindow::connect_device()
@@ -49,15 +47,10 @@ bool MainWindow::connect_device()
         return false;
     }
     ui->label_4->setText(tr("connecting..."));
-    tcpClient->abort();
-    tcpClient->connectToHost(ui->upgrade_ip_lineEdit->text(), kDevicePort, QIODevice::ReadWrite,
-                             QAbstractSocket::AnyIPProtocol);
     ui->query_Button->setEnabled(false);
-    if (!tcpClient->waitForConnected(1500)) {
+    if (!open_device_connection(ui->upgrade_ip_lineEdit->text())) {
         ui->query_Button->setEnabled(true);
         ui->label_4->setText(tr("timed out"));
-        connect_flag = false;
-        tcpClient->close();
         return false;
     }
     ui->label_4->setText(tr("connected"));
@@ -65,15 +58,11 @@ bool MainWindow::connect_device()
     ui->upgrade_Button->setEnabled(true);
     ui->worktype_comboBox->setEnabled(true);
     ui->query_Button->setEnabled(true);
-    connect_flag = true;
     return true;
 }
 
 void MainWindow::close_connection()
 {
-    // Nothing more is streamed on a connection we close.
-    if (local_file && local_file->isOpen())
-        local_file->close();
     tcpClient->close();
     connect_flag = false;
 }
@@ -81,9 +70,6 @@ void MainWindow::close_connection()
 void MainWindow::displayError(QAbstractSocket::SocketError)
 {
     qDebug() << tcpClient->errorString();
-    // A broken connection also ends whatever was being streamed.
-    if (local_file && local_file->isOpen())
-        local_file->close();
     if (upgrade_finish_flag != 1) {
         ui->label_23->setText(tr("disconnect"));
         ui->progressBar->reset();
@@ -141,6 +127,26 @@ QVector<PartitionRecord> MainWindow::known_partitions() const
     return partitions;
 }
 
+QByteArray MainWindow::hash_firmware(const QString& path)
+{
+    // Hashed off the GUI thread: a file of gigabytes would otherwise freeze the window for seconds.
+    FileDigest digest;
+    QEventLoop wait;
+    QByteArray md5;
+    ui->label_6->setText(tr("checking file..."));
+    connect(&digest, &FileDigest::progress, this, [this](qint64 done, qint64 total) {
+        ui->progressBar->setMaximum(100);
+        ui->progressBar->setValue(total > 0 ? int(done * 100 / total) : 100);
+    });
+    connect(&digest, &FileDigest::finished, &wait, [&](const QByteArray& text) {
+        md5 = text;
+        wait.quit();
+    });
+    digest.start(path);
+    wait.exec();
+    return md5;
+}
+
 void MainWindow::on_upgrade_Button_clicked()
 {
     if (ui->upgrade_ip_lineEdit->text().isEmpty()) {
@@ -173,35 +179,34 @@ void MainWindow::on_upgrade_Button_clicked()
     const QString name = file_name.mid(file_name.lastIndexOf(QLatin1Char('/')) + 1);
     // A name that does not fit the record would reach the camera cut short: refuse it like a wrong name.
     const RecordLayout* layout = layout_for_work_type(work_type);
-    if (!file_name_matches_type(upgrade_file_type, name, known_partitions()) || (layout && !name_fits(*layout, name))) {
+    if (!file_name_matches_type(upgrade_file_type, name, known_partitions()) ||
+        (layout && !name_fits(*layout, name))) {
         QMessageBox::warning(this, tr("Warning"), tr("Upgrade file type does not match"), QMessageBox::Ok);
         ui->upgrade_filename_lineEdit->clear();
         return;
     }
+
+    // Each upgrade starts clean: an earlier one may have ended while the camera was flashing.
+    upgrade_finish_flag = 0;
+    connect(tcpClient, &DeviceSession::socketError, this, &MainWindow::displayError, Qt::UniqueConnection);
 
     if (auto_backup) {
         auto_backup_active = true;
         ui->backup_ip_lineEdit->setText(ui->upgrade_ip_lineEdit->text());
         tcp_op = 3;
         if (!is_valid_host_ip(ui->backup_ip_lineEdit->text()))
-            QMessageBox::warning(this, tr("Warning"), tr("Network information fill in error"), QMessageBox::Ok);
+            QMessageBox::warning(this, tr("Warning"), tr("Network information fill in error"),
+                                 QMessageBox::Ok);
         ui->label_23->setText(tr("connecting..."));
         ui->label_4->setText(tr("connecting..."));
-        tcpClient->abort();
-        tcpClient->connectToHost(ui->backup_ip_lineEdit->text(), kDevicePort, QIODevice::ReadWrite,
-                                 QAbstractSocket::AnyIPProtocol);
-        if (!tcpClient->waitForConnected(1500)) {
+        if (!open_device_connection(ui->backup_ip_lineEdit->text())) {
             ui->label_23->setText(tr("timed out"));
             ui->label_4->setText(tr("timed out"));
-            tcpClient->close();
-            connect_flag = false;
             return;
         }
         ui->label_23->setText(tr("connected"));
         ui->label_4->setText(tr("connected"));
-        connect_flag = true;
-        if (layout)
-            send_record(backup_request(*layout));
+        tcpClient->backup(QString(), QString::fromLatin1(kSpareArchive));
         ui->label_23->setText(tr("start backup"));
         ui->label_6->setText(tr("start backup"));
     }
@@ -210,10 +215,7 @@ void MainWindow::on_upgrade_Button_clicked()
     connect_device();
     tcp_op = 2;
     query_mode = query_mode == 1 ? 2 : 0;
-    // The work type may have changed while events were processed above.
-    layout = layout_for_work_type(work_type);
-    if (layout)
-        send_record(query_request(*layout, 9));
+    tcpClient->query(false);
     ui->upgrade_Button->setEnabled(false);
     ui->worktype_comboBox->setEnabled(false);
     delay_ms(200);
@@ -224,13 +226,13 @@ void MainWindow::on_upgrade_Button_clicked()
         if (!mtd_name_matches_device(work_type, name, model_name, soc_version_letter)) {
             bool go_on = false;
             if (!verify) {
-                go_on = QMessageBox::warning(this, tr("Warning"),
-                                             tr("Upgrade file type does not match, whether to continue to Upgrade?"),
-                                             QMessageBox::Ok | QMessageBox::Cancel,
-                                             QMessageBox::NoButton) == QMessageBox::Ok;
+                go_on = QMessageBox::warning(
+                            this, tr("Warning"),
+                            tr("Upgrade file type does not match, whether to continue to Upgrade?"),
+                            QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::NoButton) == QMessageBox::Ok;
             } else {
-                QMessageBox::information(this, QStringLiteral("Information"), tr("Upgrade file type does not match"),
-                                         QMessageBox::Ok);
+                QMessageBox::information(this, QStringLiteral("Information"),
+                                         tr("Upgrade file type does not match"), QMessageBox::Ok);
             }
             if (!go_on) {
                 ui->upgrade_filename_lineEdit->clear();
@@ -244,26 +246,25 @@ void MainWindow::on_upgrade_Button_clicked()
         }
     }
 
-    delete local_file;
-    local_file = new QFile(file_name, this);
-    if (!local_file->open(QIODevice::ReadOnly)) {
+    QFile firmware(file_name);
+    if (!firmware.open(QIODevice::ReadOnly)) {
         QMessageBox::warning(this, tr("Warning"), tr("Open file failed"), QMessageBox::Ok);
         close_connection();
         ui->label_4->setText(tr("disconnect"));
         ui->textEdit->clear();
         return;
     }
-    const QByteArray md5 = md5_text_of_file(file_name);
-    layout = layout_for_work_type(work_type);
-    if (layout)
-        send_record(upgrade_request(*layout, local_file->size(), upgrade_file_type, name.toLocal8Bit(), md5));
+    firmware.close();
+    const QByteArray md5 = hash_firmware(file_name);
+    tcpClient->upgrade(file_name, upgrade_file_type, md5);
     ui->progressBar->setMaximum(100);
     ui->progressBar->setValue(10);
-    local_file->close();
 }
 
 void MainWindow::start_upgrade_countdown()
 {
+    // One count-down at a time: a second 'U' 7 replaces the first instead of adding a timer that never stops.
+    delete upgrade_timer;
     upgrade_timer = new QTimer(this);
     upgrade_timer->setInterval(upgrade_file_type == 4 ? 73000 : 20000);
     connect(upgrade_timer, &QTimer::timeout, this, &MainWindow::upgrade_success);
@@ -299,6 +300,5 @@ void MainWindow::on_query_Button_clicked()
     connect_device();
     query_mode = 1;
     tcp_op = 1;
-    if (const RecordLayout* layout = layout_for_work_type(work_type))
-        send_record(query_request(*layout, 10));
+    tcpClient->query(true);
 }

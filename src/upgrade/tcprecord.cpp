@@ -8,7 +8,8 @@
 
 const char kToken[4] = {'m', 'a', 'k', 'o'};
 
-namespace {
+namespace
+{
 QByteArray field_text(const char* field, int size)
 {
     const void* nul = std::memchr(field, '\0', size_t(size));
@@ -75,18 +76,19 @@ QByteArray backup_request(const RecordLayout& layout)
     return fill_record(layout, 'B', kToken, QByteArray(kToken, 4), 4, 1, 4, 1);
 }
 
-QByteArray upgrade_request(const RecordLayout& layout, qint64 file_size, qint32 file_type, const QByteArray& name,
-                           const QByteArray& md5_text)
+QByteArray upgrade_request(const RecordLayout& layout, qint64 file_size, qint32 file_type,
+                           const QByteArray& name, const QByteArray& md5_text)
 {
     const QByteArray md5 = md5_field(md5_text);
-    return fill_record(layout, 'U', md5.constData(), name, qint32(quint32(file_size)), 9, md5.size(), file_type);
+    return fill_record(layout, 'U', md5.constData(), name, qint32(quint32(file_size)), 9, md5.size(),
+                       file_type);
 }
 
 QByteArray restore_request(const RecordLayout& layout, qint64 file_size, const QByteArray& md5_text)
 {
     const QByteArray md5 = md5_field(md5_text);
-    return fill_record(layout, 'R', md5.constData(), QByteArrayLiteral("data.tar.gz"), qint32(quint32(file_size)),
-                       1, md5.size(), 1);
+    return fill_record(layout, 'R', md5.constData(), QByteArrayLiteral("data.tar.gz"),
+                       qint32(quint32(file_size)), 1, md5.size(), 1);
 }
 
 bool name_fits(const RecordLayout& layout, const QString& file_name)

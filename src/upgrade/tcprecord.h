@@ -15,8 +15,8 @@ struct RecordLayout {
     int data_offset;
 };
 
-constexpr RecordLayout kUpgradePack{2320, 16, 256, 272};  // TYPE1
-constexpr RecordLayout kUpgradePackO{2124, 16, 60, 76};   // TYPE2
+constexpr RecordLayout kUpgradePack{2320, 16, 256, 272}; // TYPE1
+constexpr RecordLayout kUpgradePackO{2124, 16, 60, 76};  // TYPE2
 constexpr int kRecordDataSize = 2048;
 constexpr int kStreamChunk = 4096;
 constexpr quint16 kDevicePort = 5555;
@@ -46,8 +46,8 @@ DeviceRecord read_record(const RecordLayout& layout, const char* record);
 // Requests of the tool.
 QByteArray query_request(const RecordLayout& layout, qint32 status);
 QByteArray backup_request(const RecordLayout& layout);
-QByteArray upgrade_request(const RecordLayout& layout, qint64 file_size, qint32 file_type, const QByteArray& name,
-                           const QByteArray& md5_text);
+QByteArray upgrade_request(const RecordLayout& layout, qint64 file_size, qint32 file_type,
+                           const QByteArray& name, const QByteArray& md5_text);
 QByteArray restore_request(const RecordLayout& layout, qint64 file_size, const QByteArray& md5_text);
 
 // Whether a file name (in the local 8-bit encoding) fits into `name` with its NUL.
