@@ -283,6 +283,7 @@ void DeviceSession::handleBackup(const DeviceRecord& record)
             failBackup(QStringLiteral("cannot write %1").arg(target));
             return;
         }
+        m_progressClock.start();
         emit backupHeader(name, m_archiveSize);
         break;
     }
@@ -298,6 +299,10 @@ void DeviceSession::handleBackup(const DeviceRecord& record)
         }
         m_archiveHash.addData(chunk);
         m_archiveReceived += chunk.size();
+        if (m_archiveReceived == m_archiveSize || m_progressClock.elapsed() >= kProgressIntervalMs) {
+            m_progressClock.restart();
+            emit archiveProgress(m_archiveReceived, m_archiveSize);
+        }
         if (m_archiveReceived == m_archiveSize) {
             qDebug() << "goto RECV_FINISH";
             finishArchive();

@@ -78,6 +78,8 @@ signals:
     void versionReport(const VersionReport& report);
     // 'B' 1 accepted: the archive is being received.
     void backupHeader(const QString& name, qint64 size);
+    // Archive bytes received of the announced size, as often as streamProgress and when all have come.
+    void archiveProgress(qint64 received, qint64 total);
     void archiveSaved(const QString& path, const QByteArray& md5Text, qint64 bytes);
     void backupFailed(const QString& reason);
     void restoreStatus(int status);
