@@ -83,8 +83,8 @@ signals:
     void archiveSaved(const QString& path, const QByteArray& md5Text, qint64 bytes);
     void backupFailed(const QString& reason);
     void restoreStatus(int status);
-    // Bytes of the streamed file handed to the connection, at most about 30 times a second and once at the
-    // end.
+    // Bytes of the streamed file that have left the socket's queue, at most about 30 times a second and once
+    // at the end.
     void streamProgress(qint64 sent, qint64 total);
     // The file to stream could not be opened or ended early.
     void streamFailed(const QString& reason);
@@ -106,7 +106,7 @@ private:
     void touch();
     bool startStream(const QString& path);
     void continueStream();
-    void reportProgress(bool force);
+    void reportProgress(qint64 sent, bool force);
     void finishArchive();
     void failBackup(const QString& reason);
     Operation takeOperation();
@@ -127,7 +127,8 @@ private:
     QString m_streamPath;
     std::unique_ptr<QFile> m_stream;
     qint64 m_streamTotal = 0;
-    qint64 m_streamSent = 0;
+    qint64 m_streamSent = 0; // queued on the socket
+    bool m_streamActive = false;
     QElapsedTimer m_progressClock;
 
     // Incoming archive.
