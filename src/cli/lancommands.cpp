@@ -176,11 +176,14 @@ int runSearch(const Invocation& in)
             in.out.csvRow(deviceCells(device));
     }
     const QString interface = in.parser.value(kInterfaceOption);
-    const QString summary = devices.isEmpty() ? QStringLiteral("no camera answered on %1").arg(interface)
-                                              : QStringLiteral("%1%2 camera(s) on %3")
-                                                    .arg(deviceTable(devices))
-                                                    .arg(devices.size())
-                                                    .arg(interface);
+    const QString summary =
+        devices.isEmpty() ? QStringLiteral("no camera answered on %1").arg(interface)
+        : devices.size() == 1
+            ? QStringLiteral("%1one camera answered on %2").arg(deviceTable(devices), interface)
+            : QStringLiteral("%1%2 cameras answered on %3")
+                  .arg(deviceTable(devices))
+                  .arg(devices.size())
+                  .arg(interface);
     return in.out.result(true, {{QStringLiteral("count"), devices.size()}}, summary);
 }
 
