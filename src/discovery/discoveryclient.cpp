@@ -5,6 +5,7 @@
 #include <QThread>
 #include <QTimer>
 #include <QUdpSocket>
+#include <QUuid>
 
 #include <arpa/inet.h>
 #include <sys/socket.h>
@@ -15,6 +16,8 @@
 DiscoveryClient::DiscoveryClient(QObject* parent) : QObject(parent)
 {
     qRegisterMetaType<Dev_info>("Dev_info");
+    // Every command carries a Client ID; without one this client would accept replies meant for none.
+    m_clientId = QUuid::createUuid().toString(QUuid::Id128);
     group_address = new QHostAddress(QString::fromLatin1(discovery::GroupAddress));
     send_socket = new QUdpSocket(this);
     unicast_socket = new QUdpSocket(this);

@@ -13,6 +13,9 @@ namespace
 constexpr qint64 kStreamWindow = 4 << 20;
 constexpr qint64 kStreamPiece = 256 << 10;
 constexpr qint64 kProgressIntervalMs = 33;
+// The system's own send queue, kept short so that progress follows what the camera has taken in; a LAN needs
+// no more to keep the link busy.
+constexpr int kSendBufferBytes = 256 << 10;
 } // namespace
 
 DeviceSession::DeviceSession(QObject* parent) : QObject(parent)
@@ -37,6 +40,7 @@ void DeviceSession::dropSocket()
     m_connectTimer->stop();
     m_idleTimer->stop();
     m_stream.reset();
+    m_streamActive = false;
     if (m_archive)
         m_archive->cancelWriting();
     m_archive.reset();
@@ -67,6 +71,8 @@ void DeviceSession::connectToCamera(const QString& host)
     });
     m_connectTimer->start(ConnectTimeoutMs);
     m_socket->connectToHost(host, kDevicePort, QIODevice::ReadWrite, QAbstractSocket::AnyIPProtocol);
+    // Needs the system socket, which exists once connecting has begun.
+    m_socket->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, kSendBufferBytes);
 }
 
 bool DeviceSession::waitForConnected(int msecs)
@@ -283,6 +289,7 @@ void DeviceSession::handleBackup(const DeviceRecord& record)
             failBackup(QStringLiteral("cannot write %1").arg(target));
             return;
         }
+        m_progressClock.start();
         emit backupHeader(name, m_archiveSize);
         break;
     }
@@ -298,6 +305,10 @@ void DeviceSession::handleBackup(const DeviceRecord& record)
         }
         m_archiveHash.addData(chunk);
         m_archiveReceived += chunk.size();
+        if (m_archiveReceived == m_archiveSize || m_progressClock.elapsed() >= kProgressIntervalMs) {
+            m_progressClock.restart();
+            emit archiveProgress(m_archiveReceived, m_archiveSize);
+        }
         if (m_archiveReceived == m_archiveSize) {
             qDebug() << "goto RECV_FINISH";
             finishArchive();
@@ -392,6 +403,7 @@ bool DeviceSession::startStream(const QString& path)
     }
     m_streamSent = 0;
     m_streamTotal = m_stream->size();
+    m_streamActive = true;
     m_progressClock.start();
     continueStream();
     return true;
@@ -401,9 +413,9 @@ bool DeviceSession::startStream(const QString& path)
 void DeviceSession::continueStream()
 {
     touch();
-    if (!m_stream || !m_socket)
+    if (!m_streamActive || !m_socket)
         return;
-    while (m_streamSent < m_streamTotal && m_socket->bytesToWrite() < kStreamWindow) {
+    while (m_stream && m_streamSent < m_streamTotal && m_socket->bytesToWrite() < kStreamWindow) {
         const QByteArray piece = m_stream->read(qMin(m_streamTotal - m_streamSent, kStreamPiece));
         if (piece.isEmpty()) {
             // The file shrank or cannot be read: the camera would wait for bytes that never come.
@@ -417,19 +429,20 @@ void DeviceSession::continueStream()
         m_socket->write(piece);
         m_streamSent += piece.size();
     }
-    const bool drained = m_streamSent == m_streamTotal && m_socket->bytesToWrite() == 0;
-    reportProgress(drained);
-    if (drained)
+    if (m_streamSent == m_streamTotal)
         m_stream.reset();
+    // Counted as bytes leave the socket's queue: a whole file fits the window, and a slow link must show.
+    const qint64 queued = m_socket->bytesToWrite();
+    m_streamActive = m_stream || queued > 0;
+    reportProgress(m_streamSent - queued, !m_streamActive);
 }
 
-// Counts what has left the socket's queue, so that a slow link shows its own pace.
-void DeviceSession::reportProgress(bool force)
+void DeviceSession::reportProgress(qint64 sent, bool force)
 {
     if (!force && m_progressClock.elapsed() < kProgressIntervalMs)
         return;
     m_progressClock.restart();
-    emit streamProgress(qMax<qint64>(0, m_streamSent - m_socket->bytesToWrite()), m_streamTotal);
+    emit streamProgress(sent, m_streamTotal);
 }
 
 void DeviceSession::onSocketError(QAbstractSocket::SocketError error)
@@ -442,6 +455,7 @@ void DeviceSession::onSocketError(QAbstractSocket::SocketError error)
     const Operation operation = takeOperation();
     // The stream and a half-received archive end with the connection.
     m_stream.reset();
+    m_streamActive = false;
     if (m_archive)
         m_archive->cancelWriting();
     m_archive.reset();
