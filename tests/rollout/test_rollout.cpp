@@ -105,6 +105,8 @@ private slots:
     void outcomes_data();
     void outcomes();
     void stopInTheWindow();
+    void commandLine_data();
+    void commandLine();
 };
 
 void TestRollout::outcomes_data()
@@ -259,6 +261,47 @@ void TestRollout::stopInTheWindow()
         states << table->item(row, 2)->text();
     QCOMPARE(states, (QStringList{"succeeded", "skipped", "skipped"}));
     QVERIFY(window.findChild<QLabel*>("rollout_summary_label")->text().endsWith("(stopped)"));
+}
+
+void TestRollout::commandLine_data()
+{
+    QTest::addColumn<QStringList>("faults");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitStatus");
+    QTest::addColumn<QString>("result"); // part of the last JSON line
+    QTest::newRow("all confirmed, hosts from a file")
+        << QStringList{} << QStringList{"--hosts-file", "hosts.txt", "--confirm-timeout", "4"} << 0
+        << "\"confirmed\":2,\"event\":\"result\",\"failed\":0,\"ok\":true";
+    QTest::newRow("one failed")
+        << QStringList{"--fault", "1:verify-fail"}
+        << QStringList{"--max-failures", "0", "--no-confirm", address(0), address(1)} << 1
+        << "\"failed\":1,\"ok\":false,\"skipped\":0,\"stopped\":false,\"succeeded\":1";
+    QTest::newRow("failing canary") << QStringList{"--fault", "0:verify-fail"}
+                                    << QStringList{"--no-confirm", address(0), address(1)} << 3
+                                    << "\"skipped\":1,\"stopped\":true";
+    QTest::newRow("no camera") << QStringList{} << QStringList{} << 2 << QString();
+    QTest::newRow("bad parallel") << QStringList{} << QStringList{"--parallel", "33", address(0)} << 2
+                                  << QString();
+}
+
+void TestRollout::commandLine()
+{
+    QFETCH(QStringList, faults);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitStatus);
+    QFETCH(QString, result);
+    ScopedWorkDir dir;
+    writeFile(kFirmware, QByteArray(kFirmwareSize, 'f'));
+    writeFile("hosts.txt",
+              QString("# two cameras\n%1\n\n%2  # the second\n").arg(address(0), address(1)).toUtf8());
+    CamsimRun camsim;
+    QVERIFY(startCameras(camsim, 2, faults));
+    QProcess cli;
+    cli.start(CLI_PATH, QStringList{"rollout", "--json", "--file", kFirmware, "--kind", "soc"} + arguments);
+    QVERIFY(cli.waitForFinished(30000));
+    QCOMPARE(cli.exitCode(), exitStatus);
+    const QList<QByteArray> lines = cli.readAllStandardOutput().trimmed().split('\n');
+    QVERIFY2(lines.last().contains(result.toUtf8()), lines.last().constData());
 }
 
 QTEST_MAIN(TestRollout)
