@@ -161,9 +161,9 @@ qint64 toolRound(const CamsimRun& camsim, qint64 fromMs, const QString& firmware
     rollout.setOptions(options);
     QSignalSpy finished(&rollout, &Rollout::finished);
     rollout.start();
-    const qint64 ms = waitForRound(camsim, fromMs);
-    finished.wait(60000);
-    return rollout.count(Rollout::State::Succeeded) == kCameras ? ms : -1;
+    // Waiting inside the rollout's own event loop: a polling loop here would starve its sockets.
+    finished.wait(600000);
+    return rollout.count(Rollout::State::Succeeded) == kCameras ? roundMs(camsim, fromMs) : -1;
 }
 
 qint64 plainRound(const CamsimRun& camsim, qint64 fromMs, const QString& firmware)
