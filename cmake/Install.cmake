@@ -55,7 +55,8 @@ foreach(file ${compressed})
     add_custom_command(OUTPUT ${file}.gz COMMAND gzip -9 -n -f -k ${file} DEPENDS ${file} VERBATIM)
 endforeach()
 add_custom_target(camupgrade_docs ALL DEPENDS ${gzipped})
-install(FILES ${staged}/camupgrade.1.gz ${staged}/camupgrade-cli.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${staged}/camupgrade.1.gz ${staged}/camupgrade-cli.1.gz
+    DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${staged}/changelog.gz ${packaging}/debian/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 install(FILES ${packaging}/bash-completion/camupgrade-cli
