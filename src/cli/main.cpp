@@ -15,8 +15,8 @@ namespace
 {
 // The dispatch table, in the order the overview lists the subcommands.
 const Subcommand* const kCommands[] = {
-    &kSearchCommand,  &kQueryCommand,  &kUpgradeCommand, &kBackupCommand,
-    &kRestoreCommand, &kConfigCommand, &kRebootCommand,  &kBlinkCommand, &kRolloutCommand,
+    &kSearchCommand, &kQueryCommand,  &kUpgradeCommand, &kBackupCommand,  &kRestoreCommand,
+    &kConfigCommand, &kRebootCommand, &kBlinkCommand,   &kRolloutCommand,
 };
 
 const Subcommand* findCommand(const QString& name)
