@@ -7,7 +7,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMessageBox>
@@ -53,9 +52,6 @@ RolloutTab::RolloutTab(QMainWindow* window)
     for (int column = 0; column < 5; ++column)
         ui->rollout_tableWidget->setColumnWidth(column, widths[column]);
     connect(m_addAction, &QAction::triggered, this, &RolloutTab::addSelectedDevices);
-    // The Upgrade tab's own connection must not reach a camera that the rollout is upgrading.
-    m_upgradeButton->installEventFilter(this);
-    window->findChild<QPushButton*>(QStringLiteral("query_Button"))->installEventFilter(this);
     retranslate();
 }
 
@@ -71,22 +67,12 @@ void RolloutTab::changeEvent(QEvent* event)
     QWidget::changeEvent(event);
 }
 
-bool RolloutTab::eventFilter(QObject* watched, QEvent* event)
+bool RolloutTab::refuseBusy(const QString& address)
 {
-    const QEvent::Type type = event->type();
-    bool clicks = type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease ||
-                  type == QEvent::MouseButtonDblClick;
-    if (type == QEvent::KeyPress || type == QEvent::KeyRelease) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        clicks = key == Qt::Key_Space || key == Qt::Key_Select;
-    }
-    const QString address = m_upgradeAddress->text().trimmed();
-    if (clicks && isBusy(address)) {
-        if (type == QEvent::MouseButtonRelease || type == QEvent::KeyRelease)
-            warn(tr("%1 is being upgraded by the rollout; wait until it is done.").arg(address));
-        return true;
-    }
-    return QWidget::eventFilter(watched, event);
+    if (!isBusy(address.trimmed()))
+        return false;
+    warn(tr("%1 is being upgraded by the rollout; wait until it is done.").arg(address.trimmed()));
+    return true;
 }
 
 void RolloutTab::retranslate()

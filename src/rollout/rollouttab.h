@@ -36,10 +36,11 @@ public:
     void addCamera(const QString& address, const QString& deviceId);
     // Whether the camera is in a rollout that is running now.
     bool isBusy(const QString& address) const;
+    // For the Upgrade tab's own connection: warns and returns true when the rollout is upgrading that camera.
+    bool refuseBusy(const QString& address);
 
 protected:
     void changeEvent(QEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private slots:
     void on_rollout_open_Button_clicked();
