@@ -8,6 +8,8 @@
 #include <QJsonObject>
 
 #include <cstring>
+#include <deque>
+#include <mutex>
 
 namespace
 {
@@ -46,44 +48,57 @@ QString launchLine(const RtspServer::Options& o)
         .arg(videoBranch(o, 1));
 }
 
-// What one stream's source pad does to the pictures passing it.
+// What one stream's probes know: the source pad counts and stamps pictures, the payloader's source pad sees
+// each picture leave and so measures how long encoding takes, which is added to the stamp of the next
+// pictures.
 struct PictureProbe {
     int fps = 25;
     quint64 pictures = 0;
     GstVideoInfo info;
     bool haveInfo = false;
+    std::mutex lock;
+    // When each picture not yet sent left the source, in microseconds: the encoder keeps their order and,
+    // tuned for zero latency, sends each picture before it takes the next.
+    std::deque<gint64> stampedAt;
+    gint64 sendDelayUs = 0;
 };
 
-void fillBlock(GstVideoFrame* frame, int x0, int y0, int size, bool white)
+void fillBlock(GstVideoFrame* frame, int x0, int size, bool white)
 {
     for (guint c = 0; c < GST_VIDEO_FRAME_N_COMPONENTS(frame); ++c) {
         const int sx = GST_VIDEO_FRAME_COMP_WIDTH(frame, c) * x0 / GST_VIDEO_FRAME_WIDTH(frame);
-        const int sy = GST_VIDEO_FRAME_COMP_HEIGHT(frame, c) * y0 / GST_VIDEO_FRAME_HEIGHT(frame);
         const int w = GST_VIDEO_FRAME_COMP_WIDTH(frame, c) * size / GST_VIDEO_FRAME_WIDTH(frame);
         const int h = GST_VIDEO_FRAME_COMP_HEIGHT(frame, c) * size / GST_VIDEO_FRAME_HEIGHT(frame);
         auto* plane = static_cast<guint8*>(GST_VIDEO_FRAME_COMP_DATA(frame, c));
         const int stride = GST_VIDEO_FRAME_COMP_STRIDE(frame, c);
         const guint8 value = c > 0 ? 128 : white ? 235 : 16;
-        for (int y = sy; y < sy + h; ++y)
+        for (int y = 0; y < h; ++y)
             memset(plane + y * stride + sx, value, size_t(w));
     }
 }
 
-void stampPicture(PictureProbe* probe, GstBuffer* buffer)
+void stampPicture(PictureProbe* probe, GstBuffer* buffer, gint64 nowUs, quint16 number)
 {
     GstVideoFrame frame;
     if (!gst_video_frame_map(&frame, &probe->info, buffer, GST_MAP_WRITE))
         return;
     const int block = patternBlock(GST_VIDEO_FRAME_WIDTH(&frame));
-    const quint32 ms = quint32(g_get_real_time() / 1000);
-    const quint16 number = quint16(probe->pictures);
+    gint64 sendUs = 0;
+    {
+        std::lock_guard<std::mutex> locked(probe->lock);
+        sendUs = nowUs + probe->sendDelayUs;
+        probe->stampedAt.push_back(nowUs);
+        if (probe->stampedAt.size() > 16)
+            probe->stampedAt.pop_front();
+    }
+    const quint32 ms = quint32(sendUs / 1000);
     for (int bit = 0; bit < kPatternBits; ++bit) {
         bool white = bit == 0;
         if (bit >= 2 && bit < 34)
             white = (ms >> (33 - bit)) & 1;
         else if (bit >= 34)
             white = (number >> (49 - bit)) & 1;
-        fillBlock(&frame, bit * block, 0, block, white);
+        fillBlock(&frame, bit * block, block, white);
     }
     gst_video_frame_unmap(&frame);
 }
@@ -106,26 +121,67 @@ GstPadProbeReturn onPicture(GstPad* pad, GstPadProbeInfo* info, gpointer data)
     }
     GstBuffer* buffer = gst_buffer_make_writable(gst_pad_probe_info_get_buffer(info));
     GST_PAD_PROBE_INFO_DATA(info) = buffer;
-    stampPicture(probe, buffer);
+    stampPicture(probe, buffer, g_get_real_time(), quint16(number));
     return GST_PAD_PROBE_OK;
+}
+
+// The last packet of a picture (RTP marker) leaving the payloader, alone or in a list.
+GstPadProbeReturn onPackets(GstPad*, GstPadProbeInfo* info, gpointer data)
+{
+    auto* probe = static_cast<PictureProbe*>(data);
+    auto sent = [probe](GstBuffer* packet) {
+        if (!GST_BUFFER_FLAG_IS_SET(packet, GST_BUFFER_FLAG_MARKER) || probe->stampedAt.empty())
+            return;
+        probe->sendDelayUs = g_get_real_time() - probe->stampedAt.front();
+        probe->stampedAt.pop_front();
+    };
+    std::lock_guard<std::mutex> locked(probe->lock);
+    if (GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_BUFFER_LIST) {
+        GstBufferList* list = gst_pad_probe_info_get_buffer_list(info);
+        for (guint i = 0; i < gst_buffer_list_length(list); ++i)
+            sent(gst_buffer_list_get(list, i));
+    } else {
+        sent(gst_pad_probe_info_get_buffer(info));
+    }
+    return GST_PAD_PROBE_OK;
+}
+
+void addProbe(GstElement* bin, const char* element, GstPadProbeType type, GstPadProbeCallback callback,
+              PictureProbe* probe, GDestroyNotify release)
+{
+    GstElement* found = gst_bin_get_by_name(GST_BIN(bin), element);
+    GstPad* pad = found ? gst_element_get_static_pad(found, "src") : nullptr;
+    if (pad) {
+        gst_pad_add_probe(pad, type, callback, probe, release);
+        gst_object_unref(pad);
+    } else if (release) {
+        release(probe);
+    }
+    if (found)
+        gst_object_unref(found);
 }
 
 void onMediaConfigure(GstRTSPMediaFactory*, GstRTSPMedia* media, gpointer data)
 {
     if (behaviour.stallAfterMs <= 0 && !behaviour.latencyPattern)
         return;
+    const auto* options = static_cast<const RtspServer::Options*>(data);
     GstElement* bin = gst_rtsp_media_get_element(media);
-    GstElement* source = gst_bin_get_by_name(GST_BIN(bin), "src");
-    GstPad* pad = source ? gst_element_get_static_pad(source, "src") : nullptr;
-    if (pad) {
-        auto* probe = new PictureProbe;
-        probe->fps = static_cast<const RtspServer::Options*>(data)->fps;
-        gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BUFFER, onPicture, probe,
-                          [](gpointer p) { delete static_cast<PictureProbe*>(p); });
-        gst_object_unref(pad);
-    }
-    if (source)
-        gst_object_unref(source);
+    // A camera sends each picture as soon as it is encoded; the server would otherwise hold it back by the
+    // latency the pipeline reports.
+    GstObject* pipeline = gst_object_get_parent(GST_OBJECT(bin));
+    if (pipeline && GST_IS_PIPELINE(pipeline))
+        gst_pipeline_set_latency(GST_PIPELINE(pipeline), 0);
+    if (pipeline)
+        gst_object_unref(pipeline);
+    auto* probe = new PictureProbe;
+    probe->fps = options->fps;
+    // The payloader's probe is removed with its pad, before the source's probe frees the shared state.
+    addProbe(bin, options->audioFirst ? "pay1" : "pay0",
+             GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST), onPackets, probe,
+             nullptr);
+    addProbe(bin, "src", GST_PAD_PROBE_TYPE_BUFFER, onPicture, probe,
+             [](gpointer p) { delete static_cast<PictureProbe*>(p); });
     gst_object_unref(bin);
 }
 
