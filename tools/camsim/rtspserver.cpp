@@ -7,9 +7,8 @@
 #include <QCoreApplication>
 #include <QJsonObject>
 
+#include <atomic>
 #include <cstring>
-#include <deque>
-#include <mutex>
 
 namespace
 {
@@ -56,11 +55,9 @@ struct PictureProbe {
     quint64 pictures = 0;
     GstVideoInfo info;
     bool haveInfo = false;
-    std::mutex lock;
-    // When each picture not yet sent left the source, in microseconds: the encoder keeps their order and,
-    // tuned for zero latency, sends each picture before it takes the next.
-    std::deque<gint64> stampedAt;
-    gint64 sendDelayUs = 0;
+    GstCaps* leftSource = gst_caps_new_empty_simple("timestamp/x-camsim-left-source");
+    std::atomic<gint64> sendDelayUs{0};
+    ~PictureProbe() { gst_caps_unref(leftSource); }
 };
 
 void fillBlock(GstVideoFrame* frame, int x0, int size, bool white)
@@ -79,19 +76,14 @@ void fillBlock(GstVideoFrame* frame, int x0, int size, bool white)
 
 void stampPicture(PictureProbe* probe, GstBuffer* buffer, gint64 nowUs, quint16 number)
 {
+    // The encoder and the payloader pass this on to every packet of the picture.
+    gst_buffer_add_reference_timestamp_meta(buffer, probe->leftSource, GstClockTime(nowUs) * 1000,
+                                            GST_CLOCK_TIME_NONE);
     GstVideoFrame frame;
     if (!gst_video_frame_map(&frame, &probe->info, buffer, GST_MAP_WRITE))
         return;
     const int block = patternBlock(GST_VIDEO_FRAME_WIDTH(&frame));
-    gint64 sendUs = 0;
-    {
-        std::lock_guard<std::mutex> locked(probe->lock);
-        sendUs = nowUs + probe->sendDelayUs;
-        probe->stampedAt.push_back(nowUs);
-        if (probe->stampedAt.size() > 16)
-            probe->stampedAt.pop_front();
-    }
-    const quint32 ms = quint32(sendUs / 1000);
+    const quint32 ms = quint32((nowUs + probe->sendDelayUs) / 1000);
     for (int bit = 0; bit < kPatternBits; ++bit) {
         bool white = bit == 0;
         if (bit >= 2 && bit < 34)
@@ -130,12 +122,11 @@ GstPadProbeReturn onPackets(GstPad*, GstPadProbeInfo* info, gpointer data)
 {
     auto* probe = static_cast<PictureProbe*>(data);
     auto sent = [probe](GstBuffer* packet) {
-        if (!GST_BUFFER_FLAG_IS_SET(packet, GST_BUFFER_FLAG_MARKER) || probe->stampedAt.empty())
+        if (!GST_BUFFER_FLAG_IS_SET(packet, GST_BUFFER_FLAG_MARKER))
             return;
-        probe->sendDelayUs = g_get_real_time() - probe->stampedAt.front();
-        probe->stampedAt.pop_front();
+        if (const auto* left = gst_buffer_get_reference_timestamp_meta(packet, probe->leftSource))
+            probe->sendDelayUs = g_get_real_time() - gint64(left->timestamp / 1000);
     };
-    std::lock_guard<std::mutex> locked(probe->lock);
     if (GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_BUFFER_LIST) {
         GstBufferList* list = gst_pad_probe_info_get_buffer_list(info);
         for (guint i = 0; i < gst_buffer_list_length(list); ++i)
