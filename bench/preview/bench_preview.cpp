@@ -122,6 +122,7 @@ struct Throughput {
     int frames = 0;
     double wallSeconds = 0;
     double cpuSeconds = 0;
+    std::vector<double> latencies; // send time to the picture leaving the decoder, without a window
     double fps() const { return frames / wallSeconds; }
     double cpuMsPerFrame() const { return frames ? 1000.0 * cpuSeconds / frames : 0; }
 };
@@ -136,7 +137,10 @@ Throughput decoderThroughput()
         return figures;
     QElapsedTimer clock;
     double cpuStart = 0;
-    QObject::connect(&decoder, &QFFmpeg::GetImage, &decoder, [&](QImage) {
+    QObject::connect(&decoder, &QFFmpeg::GetImage, &decoder, [&](const QImage& image) {
+        quint32 stamp = 0;
+        if (sendStamp(image, &stamp))
+            figures.latencies.push_back(msSince(stamp, wallMs()));
         if (figures.frames++ == 0) {
             clock.start();
             cpuStart = processCpu();
@@ -352,6 +356,8 @@ int main(int argc, char** argv)
     std::printf("  ffmpeg program: %5d frames, %6.2f fps, %6.2f ms CPU per frame\n", reference.frames,
                 reference.fps(), reference.cpuMsPerFrame());
     std::printf("  CPU per frame, QFFmpeg / ffmpeg: %.2f\n", cpuRatio);
+    std::printf("  latency, send time to the decoder's picture (no window): median %.0f ms, p95 %.0f ms\n",
+                median(ours.latencies), percentile95(ours.latencies));
 
     std::vector<double> toolMs, toolAdjusted, ffmpegMs, ffmpegAdjusted, freezes;
     for (int run = 0; run < kRuns; ++run) {
