@@ -187,7 +187,10 @@ void QFFmpeg::Play()
             }
             if (packet->stream_index == videoStreamIndex && avcodec_send_packet(codecCtx, packet) >= 0) {
                 while (running && avcodec_receive_frame(codecCtx, frame) == 0) {
-                    lastPictureMs = now();
+                    // A picture the demuxer hands over only because the read timed out is the last of a
+                    // stalled stream.
+                    if (now() <= ioDeadline)
+                        lastPictureMs = now();
                     convertAndPost();
                 }
             }
