@@ -1,6 +1,5 @@
-// camsim's RTSP service read by FFmpeg over loopback: the configured picture size and the latency pattern, of
-// a stream of the client's own and of one that runs from start-up. (The tool's decoder tests read camsim's
-// other streams: audio first, UDP only, other paths.)
+// camsim's RTSP service read by FFmpeg over loopback: picture size and latency pattern of a stream of the
+// client's own and of one running from start-up (the decoder tests read the audio, UDP-only and /2 cases).
 #include "camsimrun.h"
 
 #include <QDateTime>
@@ -20,15 +19,29 @@ struct Opened {
     qint64 ageMs = -1; // now minus the send time in that picture
 };
 
-// The first picture's latency pattern, read from its luma.
-void readFirstPicture(AVFormatContext* format, int stream, Opened* result)
+// The first video stream's size and, when asked, its first picture's latency pattern, read from the luma.
+Opened open(bool readPicture)
 {
+    Opened result;
+    AVFormatContext* format = nullptr;
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "rtsp_transport", "tcp", 0);
+    av_dict_set(&options, "timeout", "5000000", 0);
+    const bool opened = avformat_open_input(&format, "rtsp://127.0.0.61:8561/1", nullptr, &options) >= 0 &&
+                        avformat_find_stream_info(format, nullptr) >= 0;
+    av_dict_free(&options);
+    const int stream = opened ? av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0) : -1;
+    if (stream < 0 || format->streams[stream]->codecpar->codec_id != AV_CODEC_ID_H264) {
+        avformat_close_input(&format);
+        return result;
+    }
+    result.size = QSize(format->streams[stream]->codecpar->width, format->streams[stream]->codecpar->height);
     AVCodecContext* codec = avcodec_alloc_context3(nullptr);
     avcodec_parameters_to_context(codec, format->streams[stream]->codecpar);
     AVPacket* packet = av_packet_alloc();
     AVFrame* frame = av_frame_alloc();
     avcodec_open2(codec, avcodec_find_decoder(codec->codec_id), nullptr);
-    while (av_read_frame(format, packet) >= 0) {
+    while (readPicture && av_read_frame(format, packet) >= 0) {
         const bool decoded = packet->stream_index == stream && avcodec_send_packet(codec, packet) >= 0 &&
                              avcodec_receive_frame(codec, frame) == 0;
         av_packet_unref(packet);
@@ -43,36 +56,12 @@ void readFirstPicture(AVFormatContext* format, int stream, Opened* result)
         quint64 bits = 0;
         for (int i = 2; i < 50; ++i)
             bits = (bits << 1) | quint64(bit(i));
-        result->number = int(bits & 0xffff);
-        result->ageMs = qint32(quint32(QDateTime::currentMSecsSinceEpoch()) - quint32(bits >> 16));
+        result.number = int(bits & 0xffff);
+        result.ageMs = qint32(quint32(QDateTime::currentMSecsSinceEpoch()) - quint32(bits >> 16));
     }
     av_frame_free(&frame);
     av_packet_free(&packet);
     avcodec_free_context(&codec);
-}
-
-Opened open(bool readPicture)
-{
-    Opened result;
-    AVFormatContext* format = nullptr;
-    AVDictionary* options = nullptr;
-    av_dict_set(&options, "rtsp_transport", "tcp", 0);
-    av_dict_set(&options, "timeout", "5000000", 0);
-    const int opened = avformat_open_input(&format, "rtsp://127.0.0.61:8561/1", nullptr, &options);
-    av_dict_free(&options);
-    if (opened < 0 || avformat_find_stream_info(format, nullptr) < 0) {
-        avformat_close_input(&format);
-        return result;
-    }
-    for (unsigned i = 0; i < format->nb_streams; ++i) {
-        const AVCodecParameters* par = format->streams[i]->codecpar;
-        if (par->codec_type == AVMEDIA_TYPE_VIDEO && par->codec_id == AV_CODEC_ID_H264 &&
-            !result.size.isValid()) {
-            result.size = QSize(par->width, par->height);
-            if (readPicture)
-                readFirstPicture(format, int(i), &result);
-        }
-    }
     avformat_close_input(&format);
     return result;
 }

@@ -12,7 +12,6 @@
 namespace
 {
 const char* const kCamera = "127.0.0.91";
-const quint16 kControlPort = 1259;
 // Marks the end of a row's datagrams, so "nothing sent" is checked without waiting on a timer.
 const QByteArray kSentinel = QByteArray::fromHex("817fff");
 
@@ -24,8 +23,6 @@ const QString kPtzStop = "81 01 06 01 03 03 03 03 FF";
 const QString kHome = "81 01 06 04 FF";
 const QString kMenu = "81 01 06 06 10 FF";
 const QString kOsdUp = "81 01 06 01 10 10 03 01 FF";
-const QString kOsdOk = "81 01 06 06 05 FF";
-const QString kOsdBack = "81 01 06 06 04 FF";
 } // namespace
 
 class TestControlPad : public QObject
@@ -60,7 +57,7 @@ private slots:
             << 1 << true << QStringList{"+menu", "+up", "-up"} << QStringList{kMenu, kOsdUp} << true;
         QTest::newRow("OSD with the menu closed")
             << 1 << true << QStringList{"+up", "+down", "+left", "+right", "-up", "+ok", "+back"}
-            << QStringList{kOsdOk, kOsdBack} << false;
+            << QStringList{"81 01 06 06 05 FF", "81 01 06 06 04 FF"} << false;
         QTest::newRow("PTZ after an odd number of menu presses")
             << 1 << true << QStringList{"+menu", "mode:0", "+up", "-up", "mode:1", "+menu", "mode:0", "+up"}
             << QStringList{kMenu, kMenu, kPtzUp} << false;
@@ -69,7 +66,7 @@ private slots:
             << QStringList{} << true;
         QTest::newRow("command texts")
             << 0 << true << QStringList{"send: 81  1 6 4 ff ", "send:181 101 06 04 1FF", "send:81 01 HK FF"}
-            << QStringList{kHome, kHome, "box:Command format error"} << false;
+            << QStringList{kHome, kHome, "box:" + shownAs("Command format error").first()} << false;
     }
     void datagrams()
     {
@@ -102,9 +99,6 @@ private slots:
         QStringList seen = logged(before);
         for (const QString& text : answerer.texts())
             seen << "box:" + text;
-        for (QString& expected : sent)
-            if (expected.startsWith("box:"))
-                expected = "box:" + shownAs(qPrintable(expected.mid(4))).first();
         QCOMPARE(seen, sent);
         Preview::connected(w) = false;
     }
@@ -114,7 +108,7 @@ private:
     QStringList logged(int before)
     {
         QUdpSocket probe;
-        probe.writeDatagram(kSentinel, QHostAddress(kCamera), kControlPort);
+        probe.writeDatagram(kSentinel, QHostAddress(kCamera), 1259);
         const QString sentinel = QString::fromLatin1(kSentinel.toHex(' ').toUpper());
         QStringList hex;
         QElapsedTimer clock;
