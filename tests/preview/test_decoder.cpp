@@ -145,14 +145,14 @@ private slots:
         clock.start();
         playback.decoder.Stop();
         if (playback.thread)
-            QVERIFY(playback.thread->wait(1000));
+            QVERIFY(playback.thread->wait(2000));
         else
             playback.decoder.Play();
-        QVERIFY(clock.elapsed() < 1000);
+        QVERIFY(clock.elapsed() < 2000);
         if (stop == "frozen")
             ::kill(pid, SIGCONT);
         else
-            QTRY_VERIFY_WITH_TIMEOUT(camera.events("rtsp").last().value("method") == "TEARDOWN", 1000);
+            QTRY_VERIFY_WITH_TIMEOUT(camera.events("rtsp").last().value("method") == "TEARDOWN", 2000);
     }
 
     // The colours of the top and bottom halves, in every format and size the decoder may hand out.

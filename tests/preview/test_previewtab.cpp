@@ -88,7 +88,7 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         clickConnect(w, row[0], row[1]);
-        QVERIFY(clock.elapsed() < 200);
+        QVERIFY(clock.elapsed() < 500);
         QTRY_COMPARE(answerer.texts(), shownAs(qPrintable(row[2])));
         QCOMPARE(answerer.titles(), shownAs("Warning"));
         QVERIFY(!Preview::connected(w) && !Preview::decoder(w));
@@ -125,7 +125,7 @@ private slots:
         else if (state != "connected")
             clickConnect(*w, state == "failing" ? "127.0.0.82" : kCamera,
                          state == "failing" ? "8782" : kPort);
-        QVERIFY(clock.elapsed() < 200);
+        QVERIFY(clock.elapsed() < 500);
         QTest::qWait(400);
         if (close) {
             QVERIFY(!w->isVisible());
@@ -147,13 +147,13 @@ private slots:
             button(*w)->click();
             QVERIFY(!Preview::connected(*w) && shown(*w).isNull());
             QCOMPARE(button(*w)->text(), shownAs("Connect").first());
-            QTRY_VERIFY_WITH_TIMEOUT(requests(camera, "TEARDOWN").size() > teardowns, 1000);
+            QTRY_VERIFY_WITH_TIMEOUT(requests(camera, "TEARDOWN").size() > teardowns, 2000);
             Preview::setImage(*w, QImage(320, 240, QImage::Format_RGB888));
             QVERIFY(shown(*w).isNull());
         }
         clock.restart();
         delete w;
-        QVERIFY(clock.elapsed() < 1000);
+        QVERIFY(clock.elapsed() < 2000);
     }
 
     // A camera that stops sending is reported and opened again; its pictures come back.

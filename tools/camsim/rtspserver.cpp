@@ -287,8 +287,10 @@ bool RtspServer::start(const Options& options)
     // Only "/1" is mounted: any other path gets the server's own "not found" answer.
     GstRTSPMediaFactory* factory = gst_rtsp_media_factory_new();
     gst_rtsp_media_factory_set_launch(factory, launchLine(options).toUtf8().constData());
-    // A stalling stream is each client's own, so a new client starts with a fresh one.
-    gst_rtsp_media_factory_set_shared(factory, behaviour.stallAfterMs <= 0);
+    // A client that comes back, after a stall or a refused SETUP, gets a stream of its own: a shared one
+    // could still be shutting down after its last client left (unless it is kept running).
+    gst_rtsp_media_factory_set_shared(factory, behaviour.shared ||
+                                                   (behaviour.stallAfterMs <= 0 && !behaviour.udpOnly));
     if (behaviour.udpOnly)
         gst_rtsp_media_factory_set_protocols(factory, GST_RTSP_LOWER_TRANS_UDP);
     g_signal_connect(factory, "media-configure", G_CALLBACK(onMediaConfigure), &d->options);
