@@ -180,6 +180,10 @@
         <translation>No</translation>
     </message>
     <message>
+        <source>No picture for 5 s, reconnecting...</source>
+        <translation>No picture for 5 s, reconnecting...</translation>
+    </message>
+    <message>
         <source>Not exist backup files</source>
         <translation>Not exist backup files</translation>
     </message>

@@ -180,6 +180,10 @@
         <translation>序号</translation>
     </message>
     <message>
+        <source>No picture for 5 s, reconnecting...</source>
+        <translation>5 秒没有画面，正在重新连接...</translation>
+    </message>
+    <message>
         <source>Not exist backup files</source>
         <translation>不存在备份文件</translation>
     </message>

@@ -124,7 +124,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
     }
     event->accept();
     tcpClient->close();
-    if (rtsp_connected)
+    if (ffmpeg) // connected, or still connecting
         on_rtsp_connect_Button_clicked();
     save_config();
 }

@@ -155,6 +155,8 @@ private:
 
     // preview
     bool IP_Test(QString address, int port);
+    void preview_opened(bool ok);
+    void stop_preview();
     QString set_ptz_speed(QString cmd, qint8 pan_speed, qint8 tilt_speed);
     void send_osd_command(QHostAddress& address, quint16 port, QString command);
     bool osd_selected() const;
