@@ -23,6 +23,10 @@ DiscoveryClient::DiscoveryClient(QObject* parent) : QObject(parent)
     unicast_socket = new QUdpSocket(this);
     multicast_socket = new QUdpSocket(this);
     m_parsers.setMaxThreadCount(qMax(1, QThread::idealThreadCount()));
+    // A parser thread started now and kept: starting one when the first replies arrive delays them by
+    // milliseconds.
+    m_parsers.setExpiryTimeout(-1);
+    m_parsers.start(QRunnable::create([] {}));
     connect(multicast_socket, &QUdpSocket::readyRead, this, &DiscoveryClient::readPending);
     connect(unicast_socket, &QUdpSocket::readyRead, this, &DiscoveryClient::readPending);
     // Linux hands unicast datagrams for the shared address to the socket bound last: the sending one.
