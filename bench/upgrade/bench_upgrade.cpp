@@ -9,6 +9,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -18,6 +19,7 @@
 #include <QtEndian>
 
 #include <algorithm>
+#include <functional>
 #include <cstdio>
 
 #include "camsimrun.h"
@@ -76,34 +78,39 @@ double uploadMs(const CamsimRun& camsim, int n)
     return -1;
 }
 
-bool waitForUpload(CamsimRun& camsim, int n, int timeoutMs)
+// Waits with the event loop running, so the tool's own upload goes on meanwhile at full speed.
+bool waitUntil(const std::function<bool()>& done, int timeoutMs)
 {
+    QEventLoop loop;
+    QTimer poll;
     QElapsedTimer timer;
     timer.start();
-    while (timer.elapsed() < timeoutMs) {
-        if (uploadMs(camsim, n) >= 0)
-            return true;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-        QThread::msleep(20);
-    }
-    return false;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (done() || timer.elapsed() > timeoutMs)
+            loop.quit();
+    });
+    poll.start(20);
+    loop.exec();
+    return done();
+}
+
+bool waitForUpload(CamsimRun& camsim, int n, int timeoutMs)
+{
+    return waitUntil([&] { return uploadMs(camsim, n) >= 0; }, timeoutMs);
 }
 
 // Waits until the camera is back from the reboot that ends an upgrade.
 void waitForCameraUp(CamsimRun& camsim, int ups)
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < 30000) {
-        int seen = 0;
-        for (const QJsonObject& e : camsim.events())
-            if (e.value("event") == "state" && e.value("what") == "up")
-                ++seen;
-        if (seen >= ups)
-            return;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-        QThread::msleep(20);
-    }
+    waitUntil(
+        [&] {
+            int seen = 0;
+            for (const QJsonObject& e : camsim.events())
+                if (e.value("event") == "state" && e.value("what") == "up")
+                    ++seen;
+            return seen >= ups;
+        },
+        30000);
 }
 
 // Closes every message box the window opens, so the upgrade runs unattended.

@@ -7,15 +7,17 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <sys/ioctl.h>
+#ifdef __linux__
+#include <linux/sockios.h>
+#endif
+
 namespace
 {
 // How much of the streamed file may wait in the socket's queue; refilled as it drains.
 constexpr qint64 kStreamWindow = 4 << 20;
 constexpr qint64 kStreamPiece = 256 << 10;
 constexpr qint64 kProgressIntervalMs = 33;
-// The system's own send queue, kept short so that progress follows what the camera has taken in; a LAN needs
-// no more to keep the link busy.
-constexpr int kSendBufferBytes = 256 << 10;
 } // namespace
 
 DeviceSession::DeviceSession(QObject* parent) : QObject(parent)
@@ -28,6 +30,9 @@ DeviceSession::DeviceSession(QObject* parent) : QObject(parent)
     m_idleTimer = new QTimer(this);
     m_idleTimer->setSingleShot(true);
     connect(m_idleTimer, &QTimer::timeout, this, &DeviceSession::onIdleTimeout);
+    m_drainTimer = new QTimer(this);
+    m_drainTimer->setSingleShot(true);
+    connect(m_drainTimer, &QTimer::timeout, this, &DeviceSession::continueStream);
 }
 
 DeviceSession::~DeviceSession()
@@ -41,6 +46,7 @@ void DeviceSession::dropSocket()
     m_idleTimer->stop();
     m_stream.reset();
     m_streamActive = false;
+    m_drainTimer->stop();
     if (m_archive)
         m_archive->cancelWriting();
     m_archive.reset();
@@ -71,8 +77,6 @@ void DeviceSession::connectToCamera(const QString& host)
     });
     m_connectTimer->start(ConnectTimeoutMs);
     m_socket->connectToHost(host, kDevicePort, QIODevice::ReadWrite, QAbstractSocket::AnyIPProtocol);
-    // Needs the system socket, which exists once connecting has begun.
-    m_socket->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, kSendBufferBytes);
 }
 
 bool DeviceSession::waitForConnected(int msecs)
@@ -243,6 +247,8 @@ void DeviceSession::report(Operation operation, bool ok, const QString& reason)
 void DeviceSession::handleUpgrade(const DeviceRecord& record)
 {
     const bool upgrading = m_operation == Operation::Upgrade;
+    if (record.status == 3)
+        completeStream();
     switch (record.status) {
     case 0:
         if (upgrading)
@@ -366,6 +372,8 @@ void DeviceSession::failBackup(const QString& reason)
 
 void DeviceSession::handleRestore(const DeviceRecord& record)
 {
+    if (record.status == 4)
+        completeStream();
     switch (record.status) {
     case 3:
         emit restoreStatus(record.status);
@@ -431,10 +439,34 @@ void DeviceSession::continueStream()
     }
     if (m_streamSent == m_streamTotal)
         m_stream.reset();
-    // Counted as bytes leave the socket's queue: a whole file fits the window, and a slow link must show.
-    const qint64 queued = m_socket->bytesToWrite();
+    // Counted as the camera takes bytes in, not as they are queued: a whole file can fit the queues, and a slow
+    // link must show. Once everything is queued, the system's queue is watched until it is empty.
+    const qint64 queued = unsentBytes();
     m_streamActive = m_stream || queued > 0;
     reportProgress(m_streamSent - queued, !m_streamActive);
+    if (m_streamActive && !m_stream)
+        m_drainTimer->start(kProgressIntervalMs);
+}
+
+// The camera says it has the whole file: the last of it need not be watched leaving the system's queue.
+void DeviceSession::completeStream()
+{
+    if (!m_streamActive || m_stream)
+        return;
+    m_streamActive = false;
+    m_drainTimer->stop();
+    reportProgress(m_streamTotal, true);
+}
+
+qint64 DeviceSession::unsentBytes() const
+{
+    qint64 unsent = m_socket->bytesToWrite();
+#ifdef SIOCOUTQ
+    int system = 0;
+    if (::ioctl(int(m_socket->socketDescriptor()), SIOCOUTQ, &system) == 0)
+        unsent += system;
+#endif
+    return unsent;
 }
 
 void DeviceSession::reportProgress(qint64 sent, bool force)

@@ -109,6 +109,8 @@ private:
     bool startStream(const QString& path);
     void continueStream();
     void reportProgress(qint64 sent, bool force);
+    qint64 unsentBytes() const;
+    void completeStream();
     void finishArchive();
     void failBackup(const QString& reason);
     Operation takeOperation();
@@ -118,6 +120,7 @@ private:
     QTcpSocket* m_socket = nullptr;
     QTimer* m_connectTimer = nullptr;
     QTimer* m_idleTimer = nullptr;
+    QTimer* m_drainTimer = nullptr;
     QString m_host;
     QString m_lastError;
     int m_workType = 1;
