@@ -1,6 +1,7 @@
-// Uploads a 64 MiB and a 512 MiB firmware to camsim on loopback, once through the tool's window and once as a
-// plain TCP copy of the same bytes, and prints the time from the 'U' request to 'U' 3 for both (taken from the
-// camera's own event log, so both are measured at the same place), their ratio and the tool's peak RSS.
+// Uploads a 64 MiB and a 512 MiB firmware to camsim on loopback, three times each through the tool's window and
+// as a plain TCP copy of the same bytes, alternating, and prints the time from the 'U' request to 'U' 3 for both
+// (taken from the camera's own event log, so both are measured at the same place), the ratio of the medians and
+// the tool's peak RSS. The last line is machine-readable.
 //
 //   bench_upgrade [sizes in MiB...]      default: 64 512
 #include <QApplication>
@@ -8,6 +9,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -16,6 +18,8 @@
 #include <QTimer>
 #include <QtEndian>
 
+#include <algorithm>
+#include <functional>
 #include <cstdio>
 
 #include "camsimrun.h"
@@ -74,34 +78,39 @@ double uploadMs(const CamsimRun& camsim, int n)
     return -1;
 }
 
-bool waitForUpload(CamsimRun& camsim, int n, int timeoutMs)
+// Waits with the event loop running, so the tool's own upload goes on meanwhile at full speed.
+bool waitUntil(const std::function<bool()>& done, int timeoutMs)
 {
+    QEventLoop loop;
+    QTimer poll;
     QElapsedTimer timer;
     timer.start();
-    while (timer.elapsed() < timeoutMs) {
-        if (uploadMs(camsim, n) >= 0)
-            return true;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-        QThread::msleep(20);
-    }
-    return false;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (done() || timer.elapsed() > timeoutMs)
+            loop.quit();
+    });
+    poll.start(20);
+    loop.exec();
+    return done();
+}
+
+bool waitForUpload(CamsimRun& camsim, int n, int timeoutMs)
+{
+    return waitUntil([&] { return uploadMs(camsim, n) >= 0; }, timeoutMs);
 }
 
 // Waits until the camera is back from the reboot that ends an upgrade.
 void waitForCameraUp(CamsimRun& camsim, int ups)
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < 30000) {
-        int seen = 0;
-        for (const QJsonObject& e : camsim.events())
-            if (e.value("event") == "state" && e.value("what") == "up")
-                ++seen;
-        if (seen >= ups)
-            return;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-        QThread::msleep(20);
-    }
+    waitUntil(
+        [&] {
+            int seen = 0;
+            for (const QJsonObject& e : camsim.events())
+                if (e.value("event") == "state" && e.value("what") == "up")
+                    ++seen;
+            return seen >= ups;
+        },
+        30000);
 }
 
 // Closes every message box the window opens, so the upgrade runs unattended.
@@ -185,20 +194,32 @@ int main(int argc, char** argv)
         return 1;
     }
     answerBoxes();
+    constexpr int kRounds = 3;
+    const auto median = [](QVector<double> values) {
+        std::sort(values.begin(), values.end());
+        return values.at(values.size() / 2);
+    };
     std::printf("%-8s %12s %12s %8s %14s\n", "size", "tool ms", "plain ms", "ratio", "tool peak RSS");
+    QString result = QStringLiteral("RESULT bench=upload");
     int uploads = 0;
     for (qint64 mib : sizes) {
         const QString firmware = work.filePath(QString("IPC200_SOC_bench%1.pkg").arg(mib));
         makeFirmware(firmware, mib);
-        const double tool = toolUpload(camsim, firmware, ++uploads);
-        const qint64 rss = peakRssKiB();
-        waitForCameraUp(camsim, uploads);
-        const double plain = plainUpload(camsim, firmware, ++uploads);
-        waitForCameraUp(camsim, uploads);
-        std::printf("%4lld MiB %12.0f %12.0f %8.2f %10lld KiB\n", static_cast<long long>(mib), tool, plain,
-                    plain > 0 ? tool / plain : 0.0, static_cast<long long>(rss));
+        QVector<double> tool, plain;
+        for (int round = 0; round < kRounds; ++round) {
+            tool << toolUpload(camsim, firmware, ++uploads);
+            waitForCameraUp(camsim, uploads);
+            plain << plainUpload(camsim, firmware, ++uploads);
+            waitForCameraUp(camsim, uploads);
+        }
+        const double toolMs = median(tool), plainMs = median(plain);
+        const double ratio = plainMs > 0 && toolMs > 0 ? toolMs / plainMs : 0.0;
+        std::printf("%4lld MiB %12.0f %12.0f %8.2f %10lld KiB\n", static_cast<long long>(mib), toolMs, plainMs,
+                    ratio, static_cast<long long>(peakRssKiB()));
         std::fflush(stdout);
+        result += QStringLiteral(" ratio%1=%2").arg(mib).arg(ratio, 0, 'f', 2);
         QFile::remove(firmware);
     }
+    std::printf("%s rss_kib=%lld\n", qPrintable(result), static_cast<long long>(peakRssKiB()));
     return 0;
 }

@@ -180,6 +180,10 @@
         <translation>No</translation>
     </message>
     <message>
+        <source>No picture for 5 s, reconnecting...</source>
+        <translation>No picture for 5 s, reconnecting...</translation>
+    </message>
+    <message>
         <source>Not exist backup files</source>
         <translation>Not exist backup files</translation>
     </message>
@@ -397,6 +401,289 @@
     <message>
         <source>Day</source>
         <translation>Day</translation>
+    </message>
+</context>
+<context>
+    <name>RolloutTab</name>
+    <message>
+        <source>Firmware</source>
+        <translation>Firmware</translation>
+    </message>
+    <message>
+        <source>Open</source>
+        <translation>Open</translation>
+    </message>
+    <message>
+        <source>Type</source>
+        <translation>Type</translation>
+    </message>
+    <message>
+        <source>Parallel</source>
+        <translation>Parallel</translation>
+    </message>
+    <message>
+        <source>Canary</source>
+        <translation>Canary</translation>
+    </message>
+    <message>
+        <source>Stop after failures</source>
+        <translation>Stop after failures</translation>
+    </message>
+    <message>
+        <source>never</source>
+        <translation>never</translation>
+    </message>
+    <message>
+        <source>Back up first</source>
+        <translation>Back up first</translation>
+    </message>
+    <message>
+        <source>Confirm</source>
+        <translation>Confirm</translation>
+    </message>
+    <message>
+        <source> s</source>
+        <translation> s</translation>
+    </message>
+    <message>
+        <source>Address</source>
+        <translation>Address</translation>
+    </message>
+    <message>
+        <source>Device ID</source>
+        <translation>Device ID</translation>
+    </message>
+    <message>
+        <source>State</source>
+        <translation>State</translation>
+    </message>
+    <message>
+        <source>Progress</source>
+        <translation>Progress</translation>
+    </message>
+    <message>
+        <source>Version before → after</source>
+        <translation>Version before → after</translation>
+    </message>
+    <message>
+        <source>Reason</source>
+        <translation>Reason</translation>
+    </message>
+    <message>
+        <source>A camera of a running rollout cannot be upgraded from the Upgrade tab, and a camera the Upgrade tab is upgrading cannot join a rollout.</source>
+        <translation>A camera of a running rollout cannot be upgraded from the Upgrade tab, and a camera the Upgrade tab is upgrading cannot join a rollout.</translation>
+    </message>
+    <message>
+        <source>Remove</source>
+        <translation>Remove</translation>
+    </message>
+    <message>
+        <source>Start</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>Export report</source>
+        <translation>Export report</translation>
+    </message>
+    <message>
+        <source>%1 is being upgraded by the rollout; wait until it is done.</source>
+        <translation>%1 is being upgraded by the rollout; wait until it is done.</translation>
+    </message>
+    <message>
+        <source>Rollout</source>
+        <translation>Rollout</translation>
+    </message>
+    <message>
+        <source>Add to rollout</source>
+        <translation>Add to rollout</translation>
+    </message>
+    <message>
+        <source>SOC</source>
+        <translation>SOC</translation>
+    </message>
+    <message>
+        <source>ARM</source>
+        <translation>ARM</translation>
+    </message>
+    <message>
+        <source>SOC&amp;ARM</source>
+        <translation>SOC&amp;ARM</translation>
+    </message>
+    <message>
+        <source>MTD</source>
+        <translation>MTD</translation>
+    </message>
+    <message>
+        <source>Partition %1</source>
+        <translation>Partition %1</translation>
+    </message>
+    <message>
+        <source>Cameras can be added when the running rollout is done.</source>
+        <translation>Cameras can be added when the running rollout is done.</translation>
+    </message>
+    <message>
+        <source>Select the firmware file</source>
+        <translation>Select the firmware file</translation>
+    </message>
+    <message>
+        <source>Firmware files (*.pkg *.bin *.img);;All files (*)</source>
+        <translation>Firmware files (*.pkg *.bin *.img);;All files (*)</translation>
+    </message>
+    <message>
+        <source>Add cameras from the device list first (Add to rollout).</source>
+        <translation>Add cameras from the device list first (Add to rollout).</translation>
+    </message>
+    <message>
+        <source>Choose the firmware file.</source>
+        <translation>Choose the firmware file.</translation>
+    </message>
+    <message>
+        <source>The Upgrade tab is upgrading %1; wait until it is done or remove it from the rollout.</source>
+        <translation>The Upgrade tab is upgrading %1; wait until it is done or remove it from the rollout.</translation>
+    </message>
+    <message>
+        <source>The file name does not match the type.</source>
+        <translation>The file name does not match the type.</translation>
+    </message>
+    <message>
+        <source>Cannot read the firmware file %1.</source>
+        <translation>Cannot read the firmware file %1.</translation>
+    </message>
+    <message>
+        <source>Cannot use the firmware file: %1</source>
+        <translation>Cannot use the firmware file: %1</translation>
+    </message>
+    <message>
+        <source>CSV files (*.csv)</source>
+        <translation>CSV files (*.csv)</translation>
+    </message>
+    <message>
+        <source>The report could not be written: %1</source>
+        <translation>The report could not be written: %1</translation>
+    </message>
+    <message>
+        <source>%1 of %2 cameras done</source>
+        <translation>%1 of %2 cameras done</translation>
+    </message>
+    <message>
+        <source>%1 confirmed, %2 unchanged, %3 succeeded, %4 failed, %5 skipped</source>
+        <translation>%1 confirmed, %2 unchanged, %3 succeeded, %4 failed, %5 skipped</translation>
+    </message>
+    <message>
+        <source> (stopping: running cameras finish)</source>
+        <translation> (stopping: running cameras finish)</translation>
+    </message>
+    <message>
+        <source> (stopped)</source>
+        <translation> (stopped)</translation>
+    </message>
+    <message>
+        <source>Warning</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
+        <source>waiting</source>
+        <translation>waiting</translation>
+    </message>
+    <message>
+        <source>backing up</source>
+        <translation>backing up</translation>
+    </message>
+    <message>
+        <source>querying</source>
+        <translation>querying</translation>
+    </message>
+    <message>
+        <source>uploading</source>
+        <translation>uploading</translation>
+    </message>
+    <message>
+        <source>verifying</source>
+        <translation>verifying</translation>
+    </message>
+    <message>
+        <source>flashing</source>
+        <translation>flashing</translation>
+    </message>
+    <message>
+        <source>rebooting</source>
+        <translation>rebooting</translation>
+    </message>
+    <message>
+        <source>confirming</source>
+        <translation>confirming</translation>
+    </message>
+    <message>
+        <source>confirmed</source>
+        <translation>confirmed</translation>
+    </message>
+    <message>
+        <source>unchanged</source>
+        <translation>unchanged</translation>
+    </message>
+    <message>
+        <source>succeeded</source>
+        <translation>succeeded</translation>
+    </message>
+    <message>
+        <source>failed</source>
+        <translation>failed</translation>
+    </message>
+    <message>
+        <source>skipped</source>
+        <translation>skipped</translation>
+    </message>
+    <message>
+        <source>timed out</source>
+        <translation>timed out</translation>
+    </message>
+    <message>
+        <source>no answer to the version query (check the work type)</source>
+        <translation>no answer to the version query (check the work type)</translation>
+    </message>
+    <message>
+        <source>connection failed</source>
+        <translation>connection failed</translation>
+    </message>
+    <message>
+        <source>the file name does not match the camera</source>
+        <translation>the file name does not match the camera</translation>
+    </message>
+    <message>
+        <source>camera: not enough disk space (U 1)</source>
+        <translation>camera: not enough disk space (U 1)</translation>
+    </message>
+    <message>
+        <source>camera: file verification failed (U 6)</source>
+        <translation>camera: file verification failed (U 6)</translation>
+    </message>
+    <message>
+        <source>camera: upgrade failed (U 8)</source>
+        <translation>camera: upgrade failed (U 8)</translation>
+    </message>
+    <message>
+        <source>camera: ARM upgrade file not found (E)</source>
+        <translation>camera: ARM upgrade file not found (E)</translation>
+    </message>
+    <message>
+        <source>connection dropped</source>
+        <translation>connection dropped</translation>
+    </message>
+    <message>
+        <source>firmware file unreadable</source>
+        <translation>firmware file unreadable</translation>
+    </message>
+    <message>
+        <source>backup failed</source>
+        <translation>backup failed</translation>
+    </message>
+    <message>
+        <source>not back after the reboot</source>
+        <translation>not back after the reboot</translation>
     </message>
 </context>
 </TS>

@@ -180,6 +180,10 @@
         <translation>序号</translation>
     </message>
     <message>
+        <source>No picture for 5 s, reconnecting...</source>
+        <translation>5 秒没有画面，正在重新连接...</translation>
+    </message>
+    <message>
         <source>Not exist backup files</source>
         <translation>不存在备份文件</translation>
     </message>
@@ -397,6 +401,289 @@
     <message>
         <source>Day</source>
         <translation>天</translation>
+    </message>
+</context>
+<context>
+    <name>RolloutTab</name>
+    <message>
+        <source>Firmware</source>
+        <translation>固件</translation>
+    </message>
+    <message>
+        <source>Open</source>
+        <translation>打开</translation>
+    </message>
+    <message>
+        <source>Type</source>
+        <translation>类型</translation>
+    </message>
+    <message>
+        <source>Parallel</source>
+        <translation>并行数</translation>
+    </message>
+    <message>
+        <source>Canary</source>
+        <translation>试点台数</translation>
+    </message>
+    <message>
+        <source>Stop after failures</source>
+        <translation>失败几台后停止</translation>
+    </message>
+    <message>
+        <source>never</source>
+        <translation>从不</translation>
+    </message>
+    <message>
+        <source>Back up first</source>
+        <translation>先备份</translation>
+    </message>
+    <message>
+        <source>Confirm</source>
+        <translation>确认版本</translation>
+    </message>
+    <message>
+        <source> s</source>
+        <translation> 秒</translation>
+    </message>
+    <message>
+        <source>Address</source>
+        <translation>地址</translation>
+    </message>
+    <message>
+        <source>Device ID</source>
+        <translation>设备ID</translation>
+    </message>
+    <message>
+        <source>State</source>
+        <translation>状态</translation>
+    </message>
+    <message>
+        <source>Progress</source>
+        <translation>进度</translation>
+    </message>
+    <message>
+        <source>Version before → after</source>
+        <translation>升级前版本 → 升级后版本</translation>
+    </message>
+    <message>
+        <source>Reason</source>
+        <translation>原因</translation>
+    </message>
+    <message>
+        <source>A camera of a running rollout cannot be upgraded from the Upgrade tab, and a camera the Upgrade tab is upgrading cannot join a rollout.</source>
+        <translation>批量升级中的相机不能同时在升级页升级，升级页正在升级的相机也不能加入批量升级。</translation>
+    </message>
+    <message>
+        <source>Remove</source>
+        <translation>移除</translation>
+    </message>
+    <message>
+        <source>Start</source>
+        <translation>开始</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>停止</translation>
+    </message>
+    <message>
+        <source>Export report</source>
+        <translation>导出报告</translation>
+    </message>
+    <message>
+        <source>%1 is being upgraded by the rollout; wait until it is done.</source>
+        <translation>%1 正在批量升级中，请等待其完成。</translation>
+    </message>
+    <message>
+        <source>Rollout</source>
+        <translation>批量升级</translation>
+    </message>
+    <message>
+        <source>Add to rollout</source>
+        <translation>加入批量升级</translation>
+    </message>
+    <message>
+        <source>SOC</source>
+        <translation>SOC</translation>
+    </message>
+    <message>
+        <source>ARM</source>
+        <translation>ARM</translation>
+    </message>
+    <message>
+        <source>SOC&amp;ARM</source>
+        <translation>SOC&amp;ARM</translation>
+    </message>
+    <message>
+        <source>MTD</source>
+        <translation>MTD</translation>
+    </message>
+    <message>
+        <source>Partition %1</source>
+        <translation>分区 %1</translation>
+    </message>
+    <message>
+        <source>Cameras can be added when the running rollout is done.</source>
+        <translation>批量升级进行中，完成后才能添加相机。</translation>
+    </message>
+    <message>
+        <source>Select the firmware file</source>
+        <translation>选择固件文件</translation>
+    </message>
+    <message>
+        <source>Firmware files (*.pkg *.bin *.img);;All files (*)</source>
+        <translation>固件文件 (*.pkg *.bin *.img);;所有文件 (*)</translation>
+    </message>
+    <message>
+        <source>Add cameras from the device list first (Add to rollout).</source>
+        <translation>请先从设备列表添加相机（加入批量升级）。</translation>
+    </message>
+    <message>
+        <source>Choose the firmware file.</source>
+        <translation>请选择固件文件。</translation>
+    </message>
+    <message>
+        <source>The Upgrade tab is upgrading %1; wait until it is done or remove it from the rollout.</source>
+        <translation>升级页正在升级 %1，请等待其完成或将其从批量升级中移除。</translation>
+    </message>
+    <message>
+        <source>The file name does not match the type.</source>
+        <translation>文件名与升级类型不匹配。</translation>
+    </message>
+    <message>
+        <source>Cannot read the firmware file %1.</source>
+        <translation>无法读取固件文件 %1。</translation>
+    </message>
+    <message>
+        <source>Cannot use the firmware file: %1</source>
+        <translation>无法使用固件文件：%1</translation>
+    </message>
+    <message>
+        <source>CSV files (*.csv)</source>
+        <translation>CSV文件 (*.csv)</translation>
+    </message>
+    <message>
+        <source>The report could not be written: %1</source>
+        <translation>无法写入报告：%1</translation>
+    </message>
+    <message>
+        <source>%1 of %2 cameras done</source>
+        <translation>已完成 %1/%2 台</translation>
+    </message>
+    <message>
+        <source>%1 confirmed, %2 unchanged, %3 succeeded, %4 failed, %5 skipped</source>
+        <translation>已确认 %1，版本未变 %2，成功 %3，失败 %4，跳过 %5</translation>
+    </message>
+    <message>
+        <source> (stopping: running cameras finish)</source>
+        <translation>（正在停止：进行中的相机将完成）</translation>
+    </message>
+    <message>
+        <source> (stopped)</source>
+        <translation>（已停止）</translation>
+    </message>
+    <message>
+        <source>Warning</source>
+        <translation>警告</translation>
+    </message>
+    <message>
+        <source>waiting</source>
+        <translation>等待中</translation>
+    </message>
+    <message>
+        <source>backing up</source>
+        <translation>备份中</translation>
+    </message>
+    <message>
+        <source>querying</source>
+        <translation>查询中</translation>
+    </message>
+    <message>
+        <source>uploading</source>
+        <translation>上传中</translation>
+    </message>
+    <message>
+        <source>verifying</source>
+        <translation>校验中</translation>
+    </message>
+    <message>
+        <source>flashing</source>
+        <translation>烧写中</translation>
+    </message>
+    <message>
+        <source>rebooting</source>
+        <translation>重启中</translation>
+    </message>
+    <message>
+        <source>confirming</source>
+        <translation>确认中</translation>
+    </message>
+    <message>
+        <source>confirmed</source>
+        <translation>已确认</translation>
+    </message>
+    <message>
+        <source>unchanged</source>
+        <translation>版本未变</translation>
+    </message>
+    <message>
+        <source>succeeded</source>
+        <translation>成功</translation>
+    </message>
+    <message>
+        <source>failed</source>
+        <translation>失败</translation>
+    </message>
+    <message>
+        <source>skipped</source>
+        <translation>已跳过</translation>
+    </message>
+    <message>
+        <source>timed out</source>
+        <translation>连接超时</translation>
+    </message>
+    <message>
+        <source>no answer to the version query (check the work type)</source>
+        <translation>版本查询无应答（请检查工作类型）</translation>
+    </message>
+    <message>
+        <source>connection failed</source>
+        <translation>连接失败</translation>
+    </message>
+    <message>
+        <source>the file name does not match the camera</source>
+        <translation>文件名与相机不匹配</translation>
+    </message>
+    <message>
+        <source>camera: not enough disk space (U 1)</source>
+        <translation>相机：磁盘空间不足 (U 1)</translation>
+    </message>
+    <message>
+        <source>camera: file verification failed (U 6)</source>
+        <translation>相机：文件校验失败 (U 6)</translation>
+    </message>
+    <message>
+        <source>camera: upgrade failed (U 8)</source>
+        <translation>相机：升级失败 (U 8)</translation>
+    </message>
+    <message>
+        <source>camera: ARM upgrade file not found (E)</source>
+        <translation>相机：找不到ARM升级文件 (E)</translation>
+    </message>
+    <message>
+        <source>connection dropped</source>
+        <translation>连接中断</translation>
+    </message>
+    <message>
+        <source>firmware file unreadable</source>
+        <translation>无法读取固件文件</translation>
+    </message>
+    <message>
+        <source>backup failed</source>
+        <translation>备份失败</translation>
+    </message>
+    <message>
+        <source>not back after the reboot</source>
+        <translation>重启后未恢复</translation>
     </message>
 </context>
 </TS>

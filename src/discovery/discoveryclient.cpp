@@ -5,6 +5,7 @@
 #include <QThread>
 #include <QTimer>
 #include <QUdpSocket>
+#include <QUuid>
 
 #include <arpa/inet.h>
 #include <sys/socket.h>
@@ -15,11 +16,17 @@
 DiscoveryClient::DiscoveryClient(QObject* parent) : QObject(parent)
 {
     qRegisterMetaType<Dev_info>("Dev_info");
+    // Every command carries a Client ID; without one this client would accept replies meant for none.
+    m_clientId = QUuid::createUuid().toString(QUuid::Id128);
     group_address = new QHostAddress(QString::fromLatin1(discovery::GroupAddress));
     send_socket = new QUdpSocket(this);
     unicast_socket = new QUdpSocket(this);
     multicast_socket = new QUdpSocket(this);
     m_parsers.setMaxThreadCount(qMax(1, QThread::idealThreadCount()));
+    // A parser thread started now and kept: starting one when the first replies arrive delays them by
+    // milliseconds.
+    m_parsers.setExpiryTimeout(-1);
+    m_parsers.start(QRunnable::create([] {}));
     connect(multicast_socket, &QUdpSocket::readyRead, this, &DiscoveryClient::readPending);
     connect(unicast_socket, &QUdpSocket::readyRead, this, &DiscoveryClient::readPending);
     // Linux hands unicast datagrams for the shared address to the socket bound last: the sending one.

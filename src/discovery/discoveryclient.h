@@ -32,6 +32,7 @@ public:
     explicit DiscoveryClient(QObject* parent = nullptr);
     ~DiscoveryClient() override;
 
+    // A fresh random Client ID (32 lowercase hexadecimal digits) until one is set.
     QString clientId() const { return m_clientId; }
     void setClientId(const QString& clientId) { m_clientId = clientId; }
 

@@ -23,20 +23,45 @@ enum Column {
     ColumnDhcp = 8,
 };
 
-QTreeWidgetItem* deviceRow(const Dev_info& device, int position)
+bool byAddress(const Dev_info& left, const Dev_info& right)
 {
-    auto* item = new QTreeWidgetItem;
-    // A number, so that the sorted view keeps 1, 2, ... 10 in order.
-    item->setData(ColumnNo, Qt::DisplayRole, position);
-    const QString fields[] = {device.ipaddr, device.netmask,   device.gateway, device.macaddr,
-                              device.uptime, device.device_id, device.fdns};
-    for (int column = ColumnIp; column <= ColumnFdns; ++column) {
-        if (!fields[column - ColumnIp].isEmpty())
-            item->setText(column, fields[column - ColumnIp]);
-    }
-    item->setText(ColumnDhcp, device.dhcp ? QStringLiteral("true") : QStringLiteral("false"));
-    return item;
+    return left.ipaddr < right.ipaddr;
 }
+
+// A device's row. Its number is its position in the device list, looked up when shown or sorted: a device
+// inserted above moves every later number by one, and nothing has to be rewritten for it.
+class DeviceRow : public QTreeWidgetItem
+{
+public:
+    DeviceRow(const Dev_info& device, const QVector<Dev_info>* devices) : m_device(device), m_devices(devices)
+    {
+        const QString fields[] = {device.ipaddr, device.netmask,   device.gateway, device.macaddr,
+                                  device.uptime, device.device_id, device.fdns};
+        for (int column = ColumnIp; column <= ColumnFdns; ++column) {
+            if (!fields[column - ColumnIp].isEmpty())
+                setText(column, fields[column - ColumnIp]);
+        }
+        setText(ColumnDhcp, device.dhcp ? QStringLiteral("true") : QStringLiteral("false"));
+    }
+
+    QVariant data(int column, int role) const override
+    {
+        if (column != ColumnNo || role != Qt::DisplayRole)
+            return QTreeWidgetItem::data(column, role);
+        // Devices with the same address sit together, in their order of arrival.
+        auto entry = std::lower_bound(m_devices->begin(), m_devices->end(), m_device, byAddress);
+        while (entry != m_devices->end() && entry->ipaddr == m_device.ipaddr) {
+            if (entry->device_id == m_device.device_id)
+                return int(entry - m_devices->begin()) + 1;
+            ++entry;
+        }
+        return QVariant();
+    }
+
+private:
+    const Dev_info m_device;
+    const QVector<Dev_info>* m_devices;
+};
 
 } // namespace
 
@@ -82,24 +107,11 @@ void MainWindow::insertData(Dev_info record)
     if (record.client_id != client_id)
         return;
     // Ascending by address text; equal addresses keep their order of arrival.
-    const auto position = std::upper_bound(
-        device_list.begin(), device_list.end(), record,
-        [](const Dev_info& left, const Dev_info& right) { return left.ipaddr < right.ipaddr; });
-    const int row = int(position - device_list.begin());
+    const auto position = std::upper_bound(device_list.begin(), device_list.end(), record, byAddress);
     device_list.insert(position, record);
-
-    // One row in and the later positions renumbered: rebuilding thousands of rows per reply would stall.
-    QTreeWidget* view = ui->treeWidget;
-    const bool sorting = view->isSortingEnabled();
-    view->setSortingEnabled(false);
-    for (int index = 0; index < view->topLevelItemCount(); ++index) {
-        QTreeWidgetItem* item = view->topLevelItem(index);
-        const int number = item->data(ColumnNo, Qt::DisplayRole).toInt();
-        if (number > row)
-            item->setData(ColumnNo, Qt::DisplayRole, number + 1);
-    }
-    view->insertTopLevelItem(row, deviceRow(record, row + 1));
-    view->setSortingEnabled(sorting);
+    // One row in, sorted into place; the rows below show their new numbers when next painted.
+    ui->treeWidget->addTopLevelItem(new DeviceRow(record, &device_list));
+    ui->treeWidget->viewport()->update();
     ui->label_3->setText(tr("Devices: ") + QString::number(device_list.size()));
 }
 

@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <QPixmap>
 #include <QTcpSocket>
+#include <QTimer>
 
 #include "qffmpeg.h"
 #include "rtspthread.h"
@@ -12,54 +13,86 @@
 namespace
 {
 const int kReachabilityTimeoutMs = 1500;
-// Lets frames already queued be drawn before the thread is torn down.
+// After a disconnect the button rests this long, so the second click of a double click starts nothing.
 const int kDisconnectGraceMs = 300;
 } // namespace
 
 void MainWindow::on_rtsp_connect_Button_clicked()
 {
-    if (!rtsp_connected) {
-        const QString address = ui->txtUrl->text();
-        const QString portText = ui->txtPort->text();
-        if (address.isEmpty() || portText.isEmpty() || !is_valid_host_ip(address)) {
-            QMessageBox::warning(this, tr("Warning"), tr("Network information fill in error"));
-            return;
-        }
-        if (!IP_Test(address, portText.toInt())) {
-            QMessageBox::warning(this, tr("Warning"), tr("Connection timeout"));
-            return;
-        }
-        delete osd_address;
-        osd_address = new QHostAddress(address);
-
-        ffmpeg = new QFFmpeg(this);
-        connect(ffmpeg, SIGNAL(GetImage(QImage)), this, SLOT(rtsp_SetImage(QImage)));
-        ffmpeg->SetUrl(QStringLiteral("rtsp://") + address + QStringLiteral(":") + portText +
-                       QStringLiteral("/1"));
-        rtsp_thread = new RtspThread(this);
-        if (ffmpeg->Init()) {
-            rtsp_thread->ffmpeg = ffmpeg;
-            rtsp_thread->start();
-            rtsp_connected = true;
-            ui->rtsp_connect_Button->setText(tr("Disconnect"));
-            ui->labVideo->resize(ui->widget->width(), ui->widget->height());
-            return;
-        }
-        QMessageBox::warning(this, tr("Warning"), tr("Connection failure"));
+    if (ffmpeg) {
+        stop_preview();
+        return;
     }
+    const QString address = ui->txtUrl->text();
+    const QString portText = ui->txtPort->text();
+    if (address.isEmpty() || portText.isEmpty() || !is_valid_host_ip(address)) {
+        QMessageBox::warning(this, tr("Warning"), tr("Network information fill in error"));
+        return;
+    }
+    if (!IP_Test(address, portText.toInt())) {
+        QMessageBox::warning(this, tr("Warning"), tr("Connection timeout"));
+        return;
+    }
+    delete osd_address;
+    osd_address = new QHostAddress(address);
 
-    disconnect(ffmpeg, SIGNAL(GetImage(QImage)), this, SLOT(rtsp_SetImage(QImage)));
-    ffmpeg->Stop();
-    delay_ms(kDisconnectGraceMs);
-    rtsp_thread->stop();
-    // The thread's destructor waits for Play() to return, so the decoder goes only after it.
-    delete rtsp_thread;
-    rtsp_thread = nullptr;
-    delete ffmpeg;
+    // The thread is made first: children are destroyed in order, and the thread must end before its decoder.
+    rtsp_thread = new RtspThread(this);
+    ffmpeg = new QFFmpeg(this);
+    connect(ffmpeg, SIGNAL(GetImage(QImage)), this, SLOT(rtsp_SetImage(QImage)));
+    connect(ffmpeg, &QFFmpeg::Reconnecting, this,
+            [this] { ui->textEdit->append(tr("No picture for 5 s, reconnecting...")); });
+    ffmpeg->SetUrl(QStringLiteral("rtsp://") + address + QStringLiteral(":") + portText +
+                   QStringLiteral("/1"));
+    rtsp_thread->ffmpeg = ffmpeg;
+    // The stream opens on the decode thread; the answer may come after this connection was given up.
+    const RtspThread* thread = rtsp_thread;
+    connect(rtsp_thread, &RtspThread::opened, this, [this, thread](bool ok) {
+        if (thread == rtsp_thread)
+            preview_opened(ok);
+    });
+    ui->rtsp_connect_Button->setText(tr("Disconnect"));
+    ui->labVideo->setText(tr("connecting..."));
+    rtsp_thread->start();
+}
+
+void MainWindow::preview_opened(bool ok)
+{
+    if (ok) {
+        rtsp_connected = true;
+        ui->labVideo->clear();
+        ui->labVideo->resize(ui->widget->width(), ui->widget->height());
+        return;
+    }
+    stop_preview();
+    QMessageBox::warning(this, tr("Warning"), tr("Connection failure"));
+}
+
+// Nothing here waits: the decoder stops at once, and the thread, which then owns it, deletes itself and the
+// decoder when run() has returned.
+void MainWindow::stop_preview()
+{
+    if (!ffmpeg)
+        return;
+    QFFmpeg* decoder = ffmpeg;
+    RtspThread* thread = rtsp_thread;
     ffmpeg = nullptr;
+    rtsp_thread = nullptr;
+    disconnect(decoder, SIGNAL(GetImage(QImage)), this, SLOT(rtsp_SetImage(QImage)));
+    decoder->disconnect(this);
+    decoder->Stop();
+    thread->stop();
+    thread->requestInterruption();
+    decoder->setParent(thread);
+    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    if (!thread->isRunning())
+        thread->deleteLater();
+
     rtsp_connected = false;
     ui->labVideo->clear();
     ui->rtsp_connect_Button->setText(tr("Connect"));
+    ui->rtsp_connect_Button->setEnabled(false);
+    QTimer::singleShot(kDisconnectGraceMs, this, [this] { ui->rtsp_connect_Button->setEnabled(true); });
 }
 
 bool MainWindow::IP_Test(QString address, int port)

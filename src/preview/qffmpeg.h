@@ -1,13 +1,14 @@
 #ifndef QFFMPEG_H
 #define QFFMPEG_H
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QMutex>
 #include <QObject>
 #include <QString>
+#include <QVector>
 
 #include <atomic>
-#include <cstdint>
 
 struct AVCodec;
 struct AVCodecContext;
@@ -17,7 +18,8 @@ struct AVPacket;
 struct SwsContext;
 
 // Opens one RTSP stream, decodes its first video stream and hands every picture out as an RGB888 image.
-// Init() and Stop() run on the owner's thread, Play() on the decode thread.
+// Init() and Play() run on the decode thread, Stop() on any thread; the object lives on the receiver's
+// thread, where GetImage() is emitted.
 class QFFmpeg : public QObject
 {
     Q_OBJECT
@@ -27,29 +29,57 @@ public:
     ~QFFmpeg() override;
 
     void SetUrl(QString url) { this->url = url; }
+    // Opens the stream with RTP over TCP, or over UDP when the camera refuses TCP; gives up after
+    // kOpenTimeoutMs or at Stop().
     bool Init();
+    // Decodes until Stop(). A stream that delivers no picture for kStallMs is opened again, at most once per
+    // kStallMs. The stream is closed, with a TEARDOWN, before it returns.
     void Play();
     void Stop() { running = false; }
 
+    static const int kOpenTimeoutMs = 5000;
+    static const int kStallMs = 5000;
+
 signals:
+    // The newest picture: one that arrives before the last one was taken replaces it.
     void GetImage(QImage image);
+    // No picture for kStallMs: the stream is being opened again.
+    void Reconnecting();
 
 private:
-    // RGB24 destination planes, one buffer reused for every frame.
-    struct Picture {
-        uint8_t* data[4] = {};
-        int linesize[4] = {};
+    // Converter settings of the pictures it was made for.
+    struct SourceFormat {
+        int width = 0;
+        int height = 0;
+        int format = -1;
+        bool fullRange = false;
+        int colorspace = -1;
+        bool operator==(const SourceFormat& o) const
+        {
+            return width == o.width && height == o.height && format == o.format && fullRange == o.fullRange &&
+                   colorspace == o.colorspace;
+        }
     };
 
     static int interruptCallback(void* opaque);
-    void convertAndEmit();
+    qint64 now() const { return clock.elapsed(); }
+    bool openStream();
+    int openInput(const char* transport);
+    void closeStream();
+    void reopenStalledStream();
+    bool prepareConverter();
+    int freeBuffer(int width, int height);
+    void convertAndPost();
+    void deliver();
 
-    QMutex mutex;
-    Picture picture;
+    QMutex mutex;            // guards the mailbox
+    QImage mailbox;          // the newest picture not yet taken by the receiver's thread
+    QVector<QImage> buffers; // pictures converted into, reused once nobody else holds them
     AVFormatContext* formatCtx = nullptr;
     AVCodecContext* codecCtx = nullptr;
     AVFrame* frame = nullptr;
     SwsContext* swsCtx = nullptr;
+    SourceFormat swsSource;
     const AVCodec* codec = nullptr;
     AVPacket* packet = nullptr;
     QString url;
@@ -57,6 +87,11 @@ private:
     int videoHeight = 0;
     int videoStreamIndex = -1;
     std::atomic<bool> running{true};
+    QElapsedTimer clock;
+    std::atomic<qint64> ioDeadline{0}; // blocking FFmpeg calls give up after this time of `clock`
+    std::atomic<bool> closing{false};  // a closing stream may finish its TEARDOWN even after Stop()
+    qint64 lastOpenMs = 0;
+    qint64 lastPictureMs = 0;
 };
 
 #endif // QFFMPEG_H

@@ -7,6 +7,8 @@
 RtspThread::~RtspThread()
 {
     qDebug() << "enter ~RtspThread()";
+    if (ffmpeg)
+        ffmpeg->Stop();
     requestInterruption();
     quit();
     wait();
@@ -22,8 +24,12 @@ void RtspThread::stop()
 
 void RtspThread::run()
 {
-    if (ffmpeg)
-        ffmpeg->Play();
+    if (ffmpeg) {
+        const bool ok = ffmpeg->Init();
+        emit opened(ok);
+        if (ok)
+            ffmpeg->Play();
+    }
     while (!isInterruptionRequested())
         msleep(100);
     qDebug() << "exit RtspThread run()";

@@ -17,6 +17,7 @@
 
 #include "discoveryclient.h"
 #include "padposition.h"
+#include "rollout/rollouttab.h"
 
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWindow)
 {
@@ -84,10 +85,13 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     // Every row is one line: the view then lays out thousands of rows without measuring each.
     ui->treeWidget->setUniformRowHeights(true);
     ui->treeWidget->setSortingEnabled(true);
+    rollout_tab = new RolloutTab(this);
 }
 
 MainWindow::~MainWindow()
 {
+    // The rows read their numbers from device_list, which goes before the widgets do.
+    ui->treeWidget->clear();
     delete ui;
     delete osd_address;
 }
@@ -122,7 +126,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
     }
     event->accept();
     tcpClient->close();
-    if (rtsp_connected)
+    if (ffmpeg) // connected, or still connecting
         on_rtsp_connect_Button_clicked();
     save_config();
 }
@@ -141,6 +145,7 @@ void MainWindow::contextMenuEvent(QContextMenuEvent* event)
         item_menu->addAction(flicker_action);
         item_menu->addAction(close_flicker_action);
         item_menu->addAction(reboot_action);
+        item_menu->addAction(rollout_tab->menuAction());
     }
     item_menu->exec(QCursor::pos());
     event->accept();

@@ -33,6 +33,7 @@ QT_END_NAMESPACE
 class DeviceSession;
 class DiscoveryClient;
 class QFFmpeg;
+class RolloutTab;
 class RtspThread;
 
 // The one window of the tool. It owns every socket, timer and worker; each subsystem implements its
@@ -154,6 +155,8 @@ private:
 
     // preview
     bool IP_Test(QString address, int port);
+    void preview_opened(bool ok);
+    void stop_preview();
     QString set_ptz_speed(QString cmd, qint8 pan_speed, qint8 tilt_speed);
     void send_osd_command(QHostAddress& address, quint16 port, QString command);
     bool osd_selected() const;
@@ -209,6 +212,7 @@ private:
     bool rtsp_connected = false;
     QFFmpeg* ffmpeg = nullptr;
     RtspThread* rtsp_thread = nullptr;
+    RolloutTab* rollout_tab = nullptr; // the sixth tab, after Preview
     QHostAddress* osd_address = nullptr;
     int osd_port = 1259;
     bool osd_menu_open = false;

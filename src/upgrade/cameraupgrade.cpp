@@ -18,6 +18,7 @@ CameraUpgrade::CameraUpgrade(const QString& host, const FirmwareImage& image, in
             [this](const QString& reason) { finish(false, reason); });
     connect(m_session, &DeviceSession::versionReport, this, &CameraUpgrade::onVersion);
     connect(m_session, &DeviceSession::streamProgress, this, [this](qint64 sent, qint64 total) {
+        setStage(Stage::Uploading);
         emit progress(sent, total);
         if (sent == total)
             setStage(Stage::Verifying);
@@ -51,7 +52,8 @@ void CameraUpgrade::cancel()
 
 void CameraUpgrade::setStage(Stage stage)
 {
-    if (m_done || stage == m_stage)
+    // Only forward: a small file may be out of the socket before 'U' 0 has been reported.
+    if (m_done || stage <= m_stage)
         return;
     m_stage = stage;
     emit stageChanged(stage);

@@ -7,6 +7,11 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <sys/ioctl.h>
+#ifdef __linux__
+#include <linux/sockios.h>
+#endif
+
 namespace
 {
 // How much of the streamed file may wait in the socket's queue; refilled as it drains.
@@ -25,6 +30,9 @@ DeviceSession::DeviceSession(QObject* parent) : QObject(parent)
     m_idleTimer = new QTimer(this);
     m_idleTimer->setSingleShot(true);
     connect(m_idleTimer, &QTimer::timeout, this, &DeviceSession::onIdleTimeout);
+    m_drainTimer = new QTimer(this);
+    m_drainTimer->setSingleShot(true);
+    connect(m_drainTimer, &QTimer::timeout, this, &DeviceSession::continueStream);
 }
 
 DeviceSession::~DeviceSession()
@@ -37,6 +45,8 @@ void DeviceSession::dropSocket()
     m_connectTimer->stop();
     m_idleTimer->stop();
     m_stream.reset();
+    m_streamActive = false;
+    m_drainTimer->stop();
     if (m_archive)
         m_archive->cancelWriting();
     m_archive.reset();
@@ -251,6 +261,8 @@ void DeviceSession::report(Operation operation, bool ok, const QString& reason)
 void DeviceSession::handleUpgrade(const DeviceRecord& record)
 {
     const bool upgrading = m_operation == Operation::Upgrade;
+    if (record.status == 3)
+        completeStream();
     switch (record.status) {
     case 0:
         if (upgrading)
@@ -300,6 +312,7 @@ void DeviceSession::handleBackup(const DeviceRecord& record)
             failBackup(QStringLiteral("cannot write %1").arg(target));
             return;
         }
+        m_progressClock.start();
         emit backupHeader(name, m_archiveSize);
         break;
     }
@@ -315,6 +328,10 @@ void DeviceSession::handleBackup(const DeviceRecord& record)
         }
         m_archiveHash.addData(chunk);
         m_archiveReceived += chunk.size();
+        if (m_archiveReceived == m_archiveSize || m_progressClock.elapsed() >= kProgressIntervalMs) {
+            m_progressClock.restart();
+            emit archiveProgress(m_archiveReceived, m_archiveSize);
+        }
         if (m_archiveReceived == m_archiveSize) {
             qDebug() << "goto RECV_FINISH";
             finishArchive();
@@ -372,6 +389,8 @@ void DeviceSession::failBackup(const QString& reason)
 
 void DeviceSession::handleRestore(const DeviceRecord& record)
 {
+    if (record.status == 4)
+        completeStream();
     switch (record.status) {
     case 3:
         emit restoreStatus(record.status);
@@ -409,6 +428,7 @@ bool DeviceSession::startStream(const QString& path)
     }
     m_streamSent = 0;
     m_streamTotal = m_stream->size();
+    m_streamActive = true;
     m_progressClock.start();
     continueStream();
     return true;
@@ -418,9 +438,9 @@ bool DeviceSession::startStream(const QString& path)
 void DeviceSession::continueStream()
 {
     touch();
-    if (!m_stream || !m_socket)
+    if (!m_streamActive || !m_socket)
         return;
-    while (m_streamSent < m_streamTotal && m_socket->bytesToWrite() < kStreamWindow) {
+    while (m_stream && m_streamSent < m_streamTotal && m_socket->bytesToWrite() < kStreamWindow) {
         const QByteArray piece = m_stream->read(qMin(m_streamTotal - m_streamSent, kStreamPiece));
         if (piece.isEmpty()) {
             // The file shrank or cannot be read: the camera would wait for bytes that never come.
@@ -433,20 +453,45 @@ void DeviceSession::continueStream()
         }
         m_socket->write(piece);
         m_streamSent += piece.size();
-        reportProgress(false);
     }
-    if (m_streamSent == m_streamTotal) {
+    if (m_streamSent == m_streamTotal)
         m_stream.reset();
-        reportProgress(true);
-    }
+    // Counted as the camera takes bytes in, not as they are queued: a whole file can fit the queues, and a slow
+    // link must show. Once everything is queued, the system's queue is watched until it is empty.
+    const qint64 queued = unsentBytes();
+    m_streamActive = m_stream || queued > 0;
+    reportProgress(m_streamSent - queued, !m_streamActive);
+    if (m_streamActive && !m_stream)
+        m_drainTimer->start(kProgressIntervalMs);
 }
 
-void DeviceSession::reportProgress(bool force)
+// The camera says it has the whole file: the last of it need not be watched leaving the system's queue.
+void DeviceSession::completeStream()
+{
+    if (!m_streamActive || m_stream)
+        return;
+    m_streamActive = false;
+    m_drainTimer->stop();
+    reportProgress(m_streamTotal, true);
+}
+
+qint64 DeviceSession::unsentBytes() const
+{
+    qint64 unsent = m_socket->bytesToWrite();
+#ifdef SIOCOUTQ
+    int system = 0;
+    if (::ioctl(int(m_socket->socketDescriptor()), SIOCOUTQ, &system) == 0)
+        unsent += system;
+#endif
+    return unsent;
+}
+
+void DeviceSession::reportProgress(qint64 sent, bool force)
 {
     if (!force && m_progressClock.elapsed() < kProgressIntervalMs)
         return;
     m_progressClock.restart();
-    emit streamProgress(m_streamSent, m_streamTotal);
+    emit streamProgress(sent, m_streamTotal);
 }
 
 void DeviceSession::onSocketError(QAbstractSocket::SocketError error)
@@ -459,6 +504,7 @@ void DeviceSession::onSocketError(QAbstractSocket::SocketError error)
     const Operation operation = takeOperation();
     // The stream and a half-received archive end with the connection.
     m_stream.reset();
+    m_streamActive = false;
     if (m_archive)
         m_archive->cancelWriting();
     m_archive.reset();

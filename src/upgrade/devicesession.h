@@ -83,11 +83,13 @@ signals:
     void versionReport(const VersionReport& report);
     // 'B' 1 accepted: the archive is being received.
     void backupHeader(const QString& name, qint64 size);
+    // Archive bytes received of the announced size, as often as streamProgress and when all have come.
+    void archiveProgress(qint64 received, qint64 total);
     void archiveSaved(const QString& path, const QByteArray& md5Text, qint64 bytes);
     void backupFailed(const QString& reason);
     void restoreStatus(int status);
-    // Bytes of the streamed file handed to the connection, at most about 30 times a second and once at the
-    // end.
+    // Bytes of the streamed file that have left the socket's queue, at most about 30 times a second and once
+    // at the end.
     void streamProgress(qint64 sent, qint64 total);
     // The file to stream could not be opened or ended early.
     void streamFailed(const QString& reason);
@@ -110,7 +112,9 @@ private:
     void touch();
     bool startStream(const QString& path);
     void continueStream();
-    void reportProgress(bool force);
+    void reportProgress(qint64 sent, bool force);
+    qint64 unsentBytes() const;
+    void completeStream();
     void finishArchive();
     void failBackup(const QString& reason);
     Operation takeOperation();
@@ -120,6 +124,7 @@ private:
     QTcpSocket* m_socket = nullptr;
     QTimer* m_connectTimer = nullptr;
     QTimer* m_idleTimer = nullptr;
+    QTimer* m_drainTimer = nullptr;
     QString m_host;
     QString m_lastError;
     int m_workType = 1;
@@ -132,7 +137,8 @@ private:
     QString m_streamPath;
     std::unique_ptr<QFile> m_stream;
     qint64 m_streamTotal = 0;
-    qint64 m_streamSent = 0;
+    qint64 m_streamSent = 0; // queued on the socket
+    bool m_streamActive = false;
     QElapsedTimer m_progressClock;
 
     // Incoming archive.

@@ -11,6 +11,7 @@
 
 #include "devicesession.h"
 #include "filedigest.h"
+#include "rollout/rollouttab.h"
 
 void MainWindow::init_tcp_client()
 {
@@ -149,6 +150,8 @@ QByteArray MainWindow::hash_firmware(const QString& path)
 
 void MainWindow::on_upgrade_Button_clicked()
 {
+    if (rollout_tab->refuseBusy(ui->upgrade_ip_lineEdit->text()))
+        return;
     if (ui->upgrade_ip_lineEdit->text().isEmpty()) {
         QMessageBox::warning(this, tr("Warning"), tr("Network information fill in error"), QMessageBox::Ok);
         return;
@@ -285,6 +288,8 @@ void MainWindow::upgrade_success()
 
 void MainWindow::on_query_Button_clicked()
 {
+    if (rollout_tab->refuseBusy(ui->upgrade_ip_lineEdit->text()))
+        return;
     if (connect_flag && tcp_op == 2) {
         qDebug() << "connect_flag == true";
         return;

@@ -15,7 +15,6 @@ template <> class MainWindowAccess<PreviewTag>
 public:
     static bool& connected(MainWindow& w) { return w.rtsp_connected; }
     static QFFmpeg* decoder(MainWindow& w) { return w.ffmpeg; }
-    static RtspThread* thread(MainWindow& w) { return w.rtsp_thread; }
     static QHostAddress*& osdAddress(MainWindow& w) { return w.osd_address; }
     static bool& menuOpen(MainWindow& w) { return w.osd_menu_open; }
     static void setImage(MainWindow& w, const QImage& image) { w.rtsp_SetImage(image); }

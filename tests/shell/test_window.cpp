@@ -72,7 +72,7 @@ void TestWindow::formAsBuilt()
 {
     MainWindow w;
     auto* tabs = w.findChild<QTabWidget*>("tabWidget");
-    QCOMPARE(tabs->count(), 5);
+    QCOMPARE(tabs->count(), 6);
     QCOMPARE(tabs->currentIndex(), 0);
     QCOMPARE(tabs->tabText(4), QString::fromUtf8("预览"));
     auto* tree = w.findChild<QTreeWidget*>("treeWidget");
@@ -81,7 +81,7 @@ void TestWindow::formAsBuilt()
     QVERIFY(tree->isSortingEnabled());
     QCOMPARE(tree->header()->sortIndicatorSection(), 0);
     QCOMPARE(tree->header()->sortIndicatorOrder(), Qt::AscendingOrder);
-    QCOMPARE(tree->selectionMode(), QAbstractItemView::SingleSelection);
+    QCOMPARE(tree->selectionMode(), QAbstractItemView::ExtendedSelection);
     QVERIFY(!w.findChild<QLineEdit*>("mac1_lineEdit")->isEnabled());
     QVERIFY(w.findChild<QLineEdit*>("mac4_lineEdit")->isEnabled());
     QVERIFY(w.findChild<QLineEdit*>("mac4_lineEdit")->validator());

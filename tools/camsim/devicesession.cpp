@@ -63,6 +63,9 @@ DeviceSession::DeviceSession(SimCamera* camera, QTcpSocket* socket)
                                   {"state", state == State::Upload ? "upload" : "records"},
                                   {"received", received}});
         state = State::Finished;
+        // A camera that has decided to reboot does so even when the tool hangs up first.
+        if (rebootQueued)
+            this->camera->reboot(rebootReason, rebootFirmware);
         deleteLater();
     });
     tick();
@@ -276,20 +279,25 @@ void DeviceSession::finishUpload()
         if (faults.dropAfterVerify) {
             queueAction([this] {
                 camera->log->write("fault", camera->name(), {{"fault", "drop-after-verify"}});
-                camera->reboot("flashing");
+                camera->reboot("flashing", uploadName);
             });
             return;
         }
         queuePause(settings.flashMs);
-        queueRecord('U', faults.upgradeFail ? 8 : 7);
-        closeAndReboot(faults.upgradeFail ? "upgrade failed" : "upgrade finished");
+        if (faults.upgradeFail) {
+            queueRecord('U', 8);
+            closeAndReboot("upgrade failed");
+        } else {
+            queueRecord('U', 7);
+            closeAndReboot("upgrade finished", uploadName);
+        }
     }
 }
 
 void DeviceSession::answerVersion(const record::Record& request)
 {
     const Faults& faults = camera->profile.faults;
-    QByteArray version = camera->profile.version.toUtf8();
+    QByteArray version = camera->versionText().toUtf8();
     QByteArray partitions = camera->profile.partitions.toUtf8();
     if (faults.unterminatedText) {
         version = unterminated(version, record::nameSize(writeLayout));
@@ -323,11 +331,17 @@ void DeviceSession::answerBackup()
     queueRecord('B', 3);
 }
 
-void DeviceSession::closeAndReboot(const QString& reason)
+void DeviceSession::closeAndReboot(const QString& reason, const QByteArray& installedFirmware)
 {
     // A short grace lets the tool read the last record and close first, as it does with real cameras.
     queuePause(kCloseGraceMs);
-    queueAction([this, reason] { camera->reboot(reason); });
+    rebootQueued = true;
+    rebootReason = reason;
+    rebootFirmware = installedFirmware;
+    queueAction([this] {
+        rebootQueued = false;
+        camera->reboot(rebootReason, rebootFirmware);
+    });
 }
 
 void DeviceSession::queueRecord(char type, qint32 status, qint32 length, const QByteArray& name,

@@ -44,7 +44,7 @@ private:
     void finishUpload();
     void answerVersion(const record::Record& request);
     void answerBackup();
-    void closeAndReboot(const QString& reason);
+    void closeAndReboot(const QString& reason, const QByteArray& installedFirmware = QByteArray());
 
     void queueRecord(char type, qint32 status, qint32 length = 0, const QByteArray& name = QByteArray(),
                      const QByteArray& data = QByteArray());
@@ -75,6 +75,9 @@ private:
     QList<Piece> outbox;
     bool pausing = false;
     bool closedByCamera = false;
+    bool rebootQueued = false;
+    QString rebootReason;
+    QByteArray rebootFirmware;
     qint64 sendBudget = 0;
     qint64 readBudget = 0;
 };

@@ -24,6 +24,8 @@ QStringList faultNames()
             "arm-missing",
             "drop-upload[=N]",
             "drop-after-verify",
+            "keep-version",
+            "never-back",
             "backup-fail",
             "backup-bad-md5",
             "restore-fail",
@@ -53,6 +55,10 @@ QString applyFault(Faults& f, const QString& name, const QString& value, bool ha
         flag = &f.armMissing;
     else if (name == "drop-after-verify")
         flag = &f.dropAfterVerify;
+    else if (name == "keep-version")
+        flag = &f.keepVersion;
+    else if (name == "never-back")
+        flag = &f.neverBack;
     else if (name == "backup-fail")
         flag = &f.backupFail;
     else if (name == "backup-bad-md5")

@@ -16,6 +16,8 @@ struct Faults {
     bool armMissing = false;      // 'E' after 'U' 3
     qint64 dropUploadAt = -1;     // abort the connection after this many firmware bytes (-2: half the file)
     bool dropAfterVerify = false; // abort the connection right after 'U' 5
+    bool keepVersion = false;     // an upgrade does not change the version text
+    bool neverBack = false;       // the reboot after an upgrade never ends
     bool backupFail = false;      // 'B' 4 instead of the archive
     bool backupBadMd5 = false;    // header announces a wrong MD5 text
     bool restoreFail = false;     // 'R' 5 after receiving the archive

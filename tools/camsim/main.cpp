@@ -4,6 +4,9 @@
 #include "faults.h"
 #include "grouplistener.h"
 #include "simcamera.h"
+#ifdef CAMSIM_HAVE_RTSP
+#include "rtspserver.h"
+#endif
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -100,7 +103,8 @@ int main(int argc, char* argv[])
          "FAULT"},
         {"reply-mode", "How discovery answers leave: multicast, unicast or both.", "MODE"},
         {"reply-delay-ms", "Each discovery answer waits a random 0..MS.", "MS", "0"},
-        {"reboot-ms", "Silence after a reboot.", "MS", "3000"},
+        {"reboot-seconds", "Silence after a reboot (default 5; 8 with --demo).", "SEC"},
+        {"reboot-ms", "Silence after a reboot in milliseconds (wins over --reboot-seconds).", "MS"},
         {"verify-ms", "Delay before the verdict on a received file.", "MS", "200"},
         {"flash-ms", "Delay between 'U' 5 and 'U' 7.", "MS", "1000"},
         {"restore-ms", "Delay between 'R' 4 and 'R' 6.", "MS", "500"},
@@ -121,6 +125,10 @@ int main(int argc, char* argv[])
         {"rtsp-size", "Video size WIDTHxHEIGHT.", "SIZE", "640x360"},
         {"rtsp-fps", "Video frame rate.", "FPS", "25"},
         {"rtsp-audio", "Announce an audio track before the video track."},
+        {"rtsp-shared", "Keep each camera's stream running from start-up; clients join it mid-stream."},
+        {"rtsp-udp-only", "Serve RTP over UDP only: a SETUP asking for TCP is answered 461."},
+        {"rtsp-stall-after", "Each client's stream stops sending pictures after SEC seconds.", "SEC"},
+        {"latency-pattern", "Stamp every picture with its send time and number (see README.md)."},
     };
     parser.addOptions(options);
     parser.process(app);
@@ -204,7 +212,12 @@ int main(int argc, char* argv[])
 
     SimSettings settings;
     settings.replyDelayMs = parser.value("reply-delay-ms").toInt();
-    settings.rebootMs = parser.value("reboot-ms").toInt();
+    if (parser.isSet("reboot-ms"))
+        settings.rebootMs = parser.value("reboot-ms").toInt();
+    else if (parser.isSet("reboot-seconds"))
+        settings.rebootMs = int(parser.value("reboot-seconds").toDouble() * 1000);
+    else
+        settings.rebootMs = parser.isSet("demo") ? 8000 : 5000;
     settings.verifyMs = parser.value("verify-ms").toInt();
     settings.flashMs = parser.value("flash-ms").toInt();
     settings.restoreMs = parser.value("restore-ms").toInt();
@@ -226,6 +239,13 @@ int main(int argc, char* argv[])
     settings.rtspAudioFirst = parser.isSet("rtsp-audio");
     if (settings.rtspWidth <= 0 || settings.rtspHeight <= 0 || settings.rtspFps <= 0)
         return fail("bad --rtsp-size or --rtsp-fps");
+#ifdef CAMSIM_HAVE_RTSP
+    RtspServer::Behaviour rtspBehaviour;
+    rtspBehaviour.shared = parser.isSet("rtsp-shared");
+    rtspBehaviour.udpOnly = parser.isSet("rtsp-udp-only");
+    rtspBehaviour.stallAfterMs = int(parser.value("rtsp-stall-after").toDouble() * 1000);
+    rtspBehaviour.latencyPattern = parser.isSet("latency-pattern");
+#endif
     // Without --store the received files live only as long as the run.
     QTemporaryDir scratchStore(QDir::temp().filePath("camsim-XXXXXX"));
     settings.storeDir =
@@ -236,6 +256,12 @@ int main(int argc, char* argv[])
     EventLog log;
     if (!log.open(parser.value("events"), &error))
         return fail(error);
+#ifdef CAMSIM_HAVE_RTSP
+    rtspBehaviour.onRequest = [&log](const QString& camera, const QJsonObject& request) {
+        log.write("rtsp", camera, request);
+    };
+    RtspServer::setBehaviour(rtspBehaviour);
+#endif
 
     raiseFileLimit();
     if (pipe(signalPipe) != 0)

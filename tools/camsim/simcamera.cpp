@@ -312,23 +312,36 @@ void SimCamera::onNewConnection()
     }
 }
 
-void SimCamera::reboot(const QString& reason)
+void SimCamera::reboot(const QString& reason, QByteArray installedFirmware)
 {
     if (down)
         return;
     down = true;
-    log->write("state", name(),
-               {{"what", "rebooting"}, {"reason", reason}, {"silent_ms", settings.rebootMs}});
+    const bool upgraded = !installedFirmware.isEmpty();
+    const bool staysDown = upgraded && profile.faults.neverBack;
+    log->write(
+        "state", name(),
+        {{"what", "rebooting"}, {"reason", reason}, {"silent_ms", staysDown ? -1 : settings.rebootMs}});
     emit goingDown();
     tcpServer->close();
-    QTimer::singleShot(settings.rebootMs, this, [this] {
+    if (staysDown)
+        return;
+    QTimer::singleShot(settings.rebootMs, this, [this, upgraded, installedFirmware] {
         QString error;
         down = false;
         uptimeAtBoot = 0;
         sinceBoot.restart();
+        if (upgraded && !profile.faults.keepVersion)
+            installed = QString::fromLatin1(installedFirmware);
         const bool listening = listenTcp(&error);
-        log->write("state", name(), {{"what", "up"}, {"tcp", listening}, {"error", error}});
+        log->write("state", name(),
+                   {{"what", "up"}, {"tcp", listening}, {"error", error}, {"version", versionText()}});
     });
+}
+
+QString SimCamera::versionText() const
+{
+    return installed.isEmpty() ? profile.version : profile.version + ' ' + installed;
 }
 
 QString SimCamera::storePath(const QString& kind, const QByteArray& requestedName)

@@ -16,7 +16,7 @@ class RtspServer;
 
 // Settings shared by every camera of one run.
 struct SimSettings {
-    int rebootMs = 3000;  // silence after a reboot
+    int rebootMs = 5000;  // silence after a reboot
     int verifyMs = 200;   // between 'U' 3 and the verdict, and before a restore verdict
     int flashMs = 1000;   // between 'U' 5 and 'U' 7
     int restoreMs = 500;  // between 'R' 4 and 'R' 6
@@ -54,7 +54,10 @@ public:
     CameraProfile profile;
     const SimSettings& settings;
     EventLog* const log;
-    void reboot(const QString& reason);
+    // With installedFirmware, the reboot that ends an upgrade: the camera comes back naming that file in its
+    // version text.
+    void reboot(const QString& reason, QByteArray installedFirmware = QByteArray());
+    QString versionText() const;
     QString storePath(const QString& kind, const QByteArray& requestedName);
 
 signals:
@@ -79,6 +82,7 @@ private:
     bool down = false;
     bool blinking = false;
     int storedFiles = 0;
+    QString installed; // firmware file installed by the last upgrade
 
     static QSet<quint32> claimedAddresses; // of all cameras of the run, so two never share one
 };

@@ -1,0 +1,232 @@
+// camupgrade-cli as a user runs it against camsim: exit status, JSON lines, what the camera stored or did.
+#include <QCryptographicHash>
+#include <QtTest>
+
+#include "camsimrun.h"
+
+namespace
+{
+using Values = QMap<QString, QString>;
+
+struct Run {
+    int exitCode = -1;
+    QByteArray out;
+    QList<QJsonObject> lines;
+};
+
+QString fill(QString text, const Values& values)
+{
+    for (auto it = values.begin(); it != values.end(); ++it)
+        text.replace(QLatin1Char('{') + it.key() + QLatin1Char('}'), it.value());
+    return text;
+}
+
+Run cli(const QString& args, const Values& values, const QString& workDir)
+{
+    QProcess process;
+    process.setWorkingDirectory(workDir);
+    process.start(CLI_PATH, fill(args, values).split(' ', Qt::SkipEmptyParts));
+    Run run;
+    if (process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit)
+        run.exitCode = process.exitCode();
+    run.out = process.readAllStandardOutput();
+    for (const QByteArray& line : run.out.split('\n'))
+        if (line.startsWith('{'))
+            run.lines.append(QJsonDocument::fromJson(line).object());
+    return run;
+}
+
+// Every key of `expected` (JSON text, placeholders filled) has the same value in `actual`.
+bool contains(const QJsonObject& actual, const QString& expected, const Values& values = {})
+{
+    const QJsonObject wanted = QJsonDocument::fromJson(fill(expected, values).toUtf8()).object();
+    for (auto it = wanted.begin(); it != wanted.end(); ++it)
+        if (actual.value(it.key()) != it.value())
+            return false;
+    return true;
+}
+
+QString md5Of(const QString& path)
+{
+    QFile file(path);
+    QCryptographicHash hash(QCryptographicHash::Md5);
+    return file.open(QIODevice::ReadOnly) && hash.addData(&file) ? QString(hash.result().toHex()) : QString();
+}
+
+const char* const kDone = R"({"ok":true,"status":7})";
+const char* const kRefused = R"({"ok":false,"status":null})";
+const char* const kFailed = R"({"ok":false})";
+} // namespace
+
+class TestCli : public QObject
+{
+    Q_OBJECT
+private slots:
+    void tcpCommands_data();
+    void tcpCommands();
+    void lanCommands_data();
+    void lanCommands();
+};
+
+void TestCli::tcpCommands_data()
+{
+    QTest::addColumn<QString>("args");
+    QTest::addColumn<QString>("camsimArgs");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("result"); // keys of the JSON result; empty: text output
+    QTest::addColumn<int>("stored"); // param of the file the camera received; -1 none, -2 not even connected
+    const auto row = [](const char* name, const char* args, const char* camsim, int exitCode,
+                        const char* result, int stored) {
+        QTest::newRow(name) << QString(args) + (*result ? " --json" : "") << camsim << exitCode << result
+                            << stored;
+    };
+    const char* const version = R"({"ok":true,"version":"V2.7.5F MODEL: IPC200.R1 2026-08-10"})";
+    row("unknown command", "frob", "", 2, "", -2);
+    row("version", "--version", "", 0, "", -2);
+    row("layout 3", "query {host} --layout 3", "", 2, "", -2);
+    row("partition 10", "upgrade {host} --file a.bin --kind partition:10", "", 2, "", -2);
+    row("not an address", "query 127.0.0.255", "", 1, kFailed, -2);
+    row("no archive", "restore {host} --file none.tgz", "", 1, kFailed, -2);
+    row("nobody listens", "backup 127.0.0.159 --out saved.tgz", "", 1, "", -2);
+    row("query", "query {host}", "", 0, version, -1);
+    row("soc", "upgrade {host} --file a_SOC.pkg --kind soc", "", 0, kDone, 1);
+    row("soc, text", "upgrade {host} --file a_SOC.pkg --kind soc", "", 0, "", 1);
+    row("soc-arm TYPE2", "upgrade {host} --layout 2 --file a_SOC_ARM.pkg --kind soc-arm", "--layout TYPE2", 0,
+        kDone, 3);
+    row("mtd", "upgrade {host} --file fw_IPC200.img --kind mtd", "", 0, kDone, 4);
+    row("mtd, other model", "upgrade {host} --file fw_IPC300.img --kind mtd", "", 1, kRefused, -1);
+    row("partition 1", "upgrade {host} --file x_uImage.bin --kind partition:1", "", 0, kDone, 6);
+    row("partition 2", "upgrade {host} --file x_rootfs.bin --kind partition:2", "", 0, kDone, 7);
+    row("partition 3, other name", "upgrade {host} --file x_rootfs.bin --kind partition:3", "", 1, kRefused,
+        -1);
+    row("name refused", "upgrade {host} --file a_soc.pkg --kind soc", "", 1, kRefused, -2);
+    row("forced", "upgrade {host} --file a_soc.pkg --kind soc --force", "", 0, kDone, 1);
+    row("name too long, forced", "upgrade {host} --layout 2 --force --file {long}_SOC.pkg --kind soc",
+        "--layout TYPE2", 1, kFailed, -2);
+    const char* const soc = "upgrade {host} --file a_SOC.pkg --kind soc";
+    row("disk full", soc, "--fault disk-full", 1, R"({"ok":false,"status":1})", -1);
+    row("verify fails", soc, "--fault verify-fail", 1, R"({"ok":false,"status":6})", 1);
+    row("flash fails", soc, "--fault upgrade-fail", 1, R"({"ok":false,"status":8})", 1);
+    row("ARM file missing", soc, "--fault arm-missing", 1, R"({"ok":false,"status":"E"})", 1);
+    row("closes after verifying", soc, "--fault drop-after-verify", 0, R"({"ok":true,"status":5})", 1);
+    row("backup", "backup {host} --out saved.tgz", "", 0, R"({"ok":true,"file":"saved.tgz"})", -1);
+    row("backup, camera names ../x", "backup {host}", "--fault backup-name=../x", 0,
+        R"({"ok":true,"file":"data.tar.gz"})", -1);
+    row("backup fails", "backup {host} --out saved.tgz", "--fault backup-fail", 1, kFailed, -1);
+    row("restore", "restore {host} --file old.tgz", "", 0, R"({"ok":true})", 1);
+    row("restore fails", "restore {host} --file old.tgz", "--fault restore-fail", 1, kFailed, 1);
+}
+
+void TestCli::tcpCommands()
+{
+    QFETCH(QString, args);
+    QFETCH(QString, camsimArgs);
+    QFETCH(int, exitCode);
+    QFETCH(QString, result);
+    QFETCH(int, stored);
+    const Values values{{"host", "127.0.0.151"}, {"long", QString(60, 'n')}};
+    QTemporaryDir dir;
+    CamsimRun camsim;
+    QVERIFY(camsim.start(
+        ("--address 127.0.0.151 --no-discovery --no-rtsp --no-visca --verify-ms 10 --flash-ms 50 "
+         "--restore-ms 50 --duration 60 " +
+         camsimArgs)
+            .split(' ', Qt::SkipEmptyParts)));
+    const QStringList words = fill(args, values).split(' ');
+    const QString file =
+        words.contains("--file") ? dir.filePath(words.at(words.indexOf("--file") + 1)) : QString();
+    // Any file of some size will do: this program.
+    QVERIFY(file.isEmpty() || file.endsWith("none.tgz") ||
+            QFile::copy(QCoreApplication::applicationFilePath(), file));
+
+    const Run run = cli(args, values, dir.path());
+    QCOMPARE(run.exitCode, exitCode);
+    const QJsonObject last = run.lines.value(run.lines.size() - 1);
+    QVERIFY2(result.isEmpty() || (contains(last, R"({"event":"result"})") && contains(last, result)),
+             run.out.constData());
+    QVERIFY(!result.isEmpty() || exitCode != 0 || (!run.out.isEmpty() && !run.out.contains('\r')));
+    if (last.contains("file")) {
+        QCOMPARE(md5Of(dir.filePath(last.value("file").toString())), last.value("md5").toString());
+        QCOMPARE(last.value("bytes"), camsim.events("ready").value(0).value("cameras")[0]["archive_size"]);
+    }
+    QVERIFY(exitCode == 0 || !QFile::exists(dir.filePath("saved.tgz")));
+    const QList<QJsonObject> received = camsim.events("file_received");
+    QCOMPARE(received.size(), stored < 0 ? 0 : 1);
+    QVERIFY(stored < 0 ||
+            contains(received.first(), QString(R"({"md5":"%1","param":%2})").arg(md5Of(file)).arg(stored)));
+    QCOMPARE(camsim.events("tcp_open").isEmpty(), stored == -2);
+}
+
+void TestCli::lanCommands_data()
+{
+    QTest::addColumn<QString>("args");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("result"); // keys of JSON lines printed, one per line
+    QTest::addColumn<QString>("state");  // keys of a camsim "state" event the command caused
+    const auto row = [](const char* name, const char* args, int exitCode, const char* result,
+                        const char* state) {
+        const QString command = args;
+        QTest::newRow(name) << QString(command).insert(command.indexOf(' '), " --interface {tool}")
+                            << exitCode << QString(result) << QString(state);
+    };
+    const QString device =
+        "\n"
+        R"({"event":"device","ip":"{address%1}","device_id":"{device_id%1}","mac":"{mac%1}",)"
+        R"("netmask":"255.254.0.0","gateway":"198.18.0.1","dns":"198.18.0.1"})";
+    row("search", "search --wait 1 --json", 0,
+        qPrintable(R"({"event":"result","ok":true,"count":2})" + device.arg(0) + device.arg(1)), "");
+    row("blink on", "blink --device-id {device_id0} on --json", 0, R"({"ok":true,"host":"{address0}"})",
+        R"({"what":"blink","blinking":true,"cam":"{address0}"})");
+    row("blink off", "blink --device-id {device_id0} off --json", 0, R"({"ok":true})",
+        R"({"what":"blink","blinking":false,"cam":"{address0}"})");
+    row("DHCP, new MAC tail", "config --device-id {device_id1} --dhcp --mac-tail ab:cd:ef --json", 0,
+        R"({"ok":true,"dhcp":true,"ip":"{address1}","mac":"02:5A:C3:ab:cd:ef"})",
+        R"({"what":"config","cam":"{address1}"})");
+    row("reboot", "reboot --device-id {device_id1} --json", 0, R"({"ok":true,"host":"{address1}"})",
+        R"({"what":"rebooting","cam":"{address1}"})");
+    row("gateway outside",
+        "config --device-id {device_id0} --ip 198.18.1.60 --mask 255.255.0.0 --gateway 198.19.0.1 --json", 1,
+        R"({"ok":false})", "");
+    row("static, own MAC and DNS",
+        "config --device-id {device_id0} --ip 198.18.1.60 --mask 255.254.0.0 --gateway 198.18.0.2 --json", 0,
+        R"({"ok":true,"host":"{address0}"})",
+        R"({"what":"config","net":{"ip":"198.18.1.60","netmask":"255.254.0.0","gateway":"198.18.0.2",)"
+        R"("mac":"{mac0}","fdns":"198.18.0.1","dhcp":false}})");
+    row("unknown camera", "reboot --device-id 0123456789abcdef0123456789abcdef --json", 1, R"({"ok":false})",
+        "");
+    row("json and csv", "search --json --csv", 2, "", "");
+    row("blink maybe", "blink --device-id {device_id0} maybe", 2, "", "");
+}
+
+void TestCli::lanCommands()
+{
+    if (qEnvironmentVariableIsEmpty("SIMLAN_TOOL_IP"))
+        QSKIP("multicasts: runs only inside scripts/simlan");
+    QFETCH(QString, args);
+    QFETCH(int, exitCode);
+    QFETCH(QString, result);
+    QFETCH(QString, state);
+    CamsimRun camsim(qEnvironmentVariable("SIMLAN_EVENTS"));
+    const QJsonValue cameras = camsim.events("ready").value(0).value("cameras");
+    Values values{{"tool", qEnvironmentVariable("SIMLAN_TOOL_IP")}};
+    for (int i = 0; i < 2; ++i)
+        for (const char* key : {"device_id", "address", "mac"})
+            values[key + QString::number(i)] = cameras[i][key].toString();
+    const int before = camsim.events().size();
+    const Run run = cli(args, values, QString());
+    QCOMPARE(run.exitCode, exitCode);
+    for (const QString& expected : result.split('\n', Qt::SkipEmptyParts))
+        QVERIFY2(std::any_of(run.lines.begin(), run.lines.end(),
+                             [&](auto& e) { return contains(e, expected, values); }),
+                 run.out.constData());
+    const QList<QJsonObject> after = camsim.events().mid(before);
+    QVERIFY(state.isEmpty() ||
+            std::any_of(after.begin(), after.end(), [&](auto& e) { return contains(e, state, values); }));
+    // A failed command sends the cameras nothing but searches.
+    QVERIFY(exitCode == 0 || std::none_of(after.begin(), after.end(), [](auto& e) {
+                return e.value("event") == "udp_in" && !e.value("text").toString().startsWith("SEARCH");
+            }));
+}
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "test_cli.moc"
