@@ -239,9 +239,11 @@ void DeviceSession::handleUpgrade(const DeviceRecord& record)
     const bool upgrading = m_operation == Operation::Upgrade;
     switch (record.status) {
     case 0:
-        if (upgrading)
+        // Reported before streaming: a file that cannot be read ends the upgrade, and that must be the last word.
+        emit upgradeStatus(record.status);
+        if (upgrading && m_operation == Operation::Upgrade)
             startStream(m_streamPath);
-        break;
+        return;
     case 5:
         m_flashing = upgrading;
         break;
