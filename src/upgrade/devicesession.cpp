@@ -440,15 +440,13 @@ void DeviceSession::onSocketError(QAbstractSocket::SocketError error)
         return;
     const QString text = m_socket->errorString();
     m_lastError = text;
+    const bool connecting = m_connectTimer->isActive();
     const bool flashed = m_operation == Operation::Upgrade && m_flashing;
     const Operation operation = takeOperation();
-    // The stream and a half-received archive end with the connection.
-    m_stream.reset();
-    if (m_archive)
-        m_archive->cancelWriting();
-    m_archive.reset();
-    if (m_connectTimer->isActive()) {
-        dropSocket();
+    // The connection is over: it goes with its stream and a half-received archive before anyone is told, so a
+    // face never finds it still open.
+    dropSocket();
+    if (connecting) {
         emit connectFailed(text);
         return;
     }
