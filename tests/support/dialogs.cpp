@@ -23,6 +23,8 @@ void DialogAnswerer::poll()
         return;
     m_titles << box->windowTitle();
     m_texts << box->text();
+    if (whileOpen)
+        whileOpen();
     QAbstractButton* button = box->button(m_answer);
     if (!button)
         button = box->buttons().value(0);

@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <functional>
+
 // Answers every modal message box that opens while it lives, with the button given, and records each
 // box's title and text so a test can assert on what the operator would have seen.
 class DialogAnswerer : public QObject
@@ -20,6 +22,8 @@ public:
     QStringList texts() const { return m_texts; }
     int count() const { return m_texts.size(); }
     void clear();
+    // Runs while each box is open, before it is answered: what else happens meanwhile.
+    std::function<void()> whileOpen;
 
 private:
     void poll();
