@@ -31,22 +31,25 @@ void TestRecords::requestBytes_data()
     QTest::addColumn<QByteArray>("name");
     QTest::addColumn<QByteArray>("data");
     const QByteArray md5(32, 'a');
-    QTest::newRow("query TYPE1") << query_request(kUpgradePack, 10) << QByteArray("Q\0\0\0\4\0\0\0\12\0\0\0\1\0\0\0", 16)
-                                 << 272 << QByteArray("mako") << QByteArray("mako");
-    QTest::newRow("query TYPE2") << query_request(kUpgradePackO, 9) << QByteArray("Q\0\0\0\4\0\0\0\11\0\0\0\1\0\0\0", 16)
-                                 << 76 << QByteArray("mako") << QByteArray("mako");
-    QTest::newRow("backup") << backup_request(kUpgradePackO) << QByteArray("B\0\0\0\4\0\0\0\1\0\0\0\1\0\0\0", 16) << 76
-                            << QByteArray("mako") << QByteArray("mako");
+    QTest::newRow("query TYPE1") << query_request(kUpgradePack, 10)
+                                 << QByteArray("Q\0\0\0\4\0\0\0\12\0\0\0\1\0\0\0", 16) << 272
+                                 << QByteArray("mako") << QByteArray("mako");
+    QTest::newRow("query TYPE2") << query_request(kUpgradePackO, 9)
+                                 << QByteArray("Q\0\0\0\4\0\0\0\11\0\0\0\1\0\0\0", 16) << 76
+                                 << QByteArray("mako") << QByteArray("mako");
+    QTest::newRow("backup") << backup_request(kUpgradePackO)
+                            << QByteArray("B\0\0\0\4\0\0\0\1\0\0\0\1\0\0\0", 16) << 76 << QByteArray("mako")
+                            << QByteArray("mako");
     // Sizes travel as their low 32 bits.
     QTest::newRow("upgrade 4 GiB + 16") << upgrade_request(kUpgradePack, 0x100000010LL, 7, "rootfs.bin", md5)
                                         << QByteArray("U\0\0\0\x10\0\0\0\11\0\0\0\7\0\0\0", 16) << 272
                                         << QByteArray("rootfs.bin") << md5 + '\0';
     QTest::newRow("restore") << restore_request(kUpgradePackO, 5000, md5)
-                             << QByteArray("R\0\0\0\x88\x13\0\0\1\0\0\0\1\0\0\0", 16) << 76 << QByteArray("data.tar.gz")
-                             << md5 + '\0';
-    QTest::newRow("name cut to its field") << fill_record(kUpgradePackO, 'U', nullptr, QByteArray(300, 'n'), 0, 9, 0, 1)
-                                           << QByteArray("U\0\0\0\0\0\0\0\11\0\0\0\1\0\0\0", 16) << 76
-                                           << QByteArray(59, 'n') << QByteArray();
+                             << QByteArray("R\0\0\0\x88\x13\0\0\1\0\0\0\1\0\0\0", 16) << 76
+                             << QByteArray("data.tar.gz") << md5 + '\0';
+    QTest::newRow("name cut to its field")
+        << fill_record(kUpgradePackO, 'U', nullptr, QByteArray(300, 'n'), 0, 9, 0, 1)
+        << QByteArray("U\0\0\0\0\0\0\0\11\0\0\0\1\0\0\0", 16) << 76 << QByteArray(59, 'n') << QByteArray();
 }
 
 void TestRecords::requestBytes()
@@ -111,8 +114,9 @@ void TestRecords::fileNameRules()
     QFETCH(int, fileType);
     QFETCH(QString, name);
     QFETCH(bool, matches);
-    const QVector<PartitionRecord> partitions{
-        {"mtd0:", "1", "1", "\"boot\""}, {"mtd1:", "1", "1", "\"kernel\""}, {"mtd2:", "1", "1", "\"rootfs\""}};
+    const QVector<PartitionRecord> partitions{{"mtd0:", "1", "1", "\"boot\""},
+                                              {"mtd1:", "1", "1", "\"kernel\""},
+                                              {"mtd2:", "1", "1", "\"rootfs\""}};
     QCOMPARE(file_name_matches_type(fileType, name, partitions), matches);
 }
 
@@ -145,12 +149,24 @@ void TestRecords::versionReport_data()
     QTest::addColumn<QString>("version");
     QTest::addColumn<QString>("letter");
     QTest::addColumn<QString>("model");
-    QTest::newRow("ordinary") << "V2.7.3D MODEL: IPC200.R2 2026-05-17" << "D" << "IPC200";
-    QTest::newRow("no MODEL keeps the old one") << "V2.7.3D build 5" << "D" << "previous";
-    QTest::newRow("model X1") << "V1.0.0A MODEL: X1." << "A" << "X1";
-    QTest::newRow("no dot after the model") << "V1.0.0A MODEL: X9 rev" << "A" << "X9 rev";
-    QTest::newRow("dot right after") << "V1.0.0A MODEL: .R2" << "A" << "previous";
-    QTest::newRow("short text") << "MODEL" << "" << "previous";
+    QTest::newRow("ordinary") << "V2.7.3D MODEL: IPC200.R2 2026-05-17"
+                              << "D"
+                              << "IPC200";
+    QTest::newRow("no MODEL keeps the old one") << "V2.7.3D build 5"
+                                                << "D"
+                                                << "previous";
+    QTest::newRow("model X1") << "V1.0.0A MODEL: X1."
+                              << "A"
+                              << "X1";
+    QTest::newRow("no dot after the model") << "V1.0.0A MODEL: X9 rev"
+                                            << "A"
+                                            << "X9 rev";
+    QTest::newRow("dot right after") << "V1.0.0A MODEL: .R2"
+                                     << "A"
+                                     << "previous";
+    QTest::newRow("short text") << "MODEL"
+                                << ""
+                                << "previous";
 }
 
 void TestRecords::versionReport()
@@ -164,8 +180,9 @@ void TestRecords::versionReport()
 
 void TestRecords::partitionLines()
 {
-    const QVector<PartitionRecord> three = parse_partitions(
-        "mtd0: 00040000 00010000 \"boot\"\nmtd1: 00200000 00010000 \"kernel\"\nmtd2: 00800000 00010000 \"rootfs\"");
+    const QVector<PartitionRecord> three =
+        parse_partitions("mtd0: 00040000 00010000 \"boot\"\nmtd1: 00200000 00010000 \"kernel\"\nmtd2: "
+                         "00800000 00010000 \"rootfs\"");
     QCOMPARE(three.size(), 3);
     const PartitionRecord& first = three.at(0);
     QCOMPARE(QStringList({first.device, first.size, first.erase_size, first.name}),
@@ -186,8 +203,8 @@ void TestRecords::archiveNames_data()
     QTest::newRow("every allowed character") << "Az09._-" << true;
     QTest::newRow("64 characters") << QString(64, 'a') << true;
     QTest::newRow("65 characters") << QString(65, 'a') << false;
-    for (const char* name : {"../x", "/etc/x", "..\\x", "a b", "ä", ".", "..", "", "config.ini", "logo.png",
-                             "data.tar.gz_bak"})
+    for (const char* name :
+         {"../x", "/etc/x", "..\\x", "a b", "ä", ".", "..", "", "config.ini", "logo.png", "data.tar.gz_bak"})
         QTest::addRow("%s", name) << QString::fromUtf8(name) << false;
 }
 
