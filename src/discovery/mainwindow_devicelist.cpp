@@ -5,6 +5,7 @@
 #include <QDebug>
 #include <QMenu>
 #include <QMessageBox>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -88,19 +89,29 @@ void MainWindow::insertData(Dev_info record)
     const int row = int(position - device_list.begin());
     device_list.insert(position, record);
 
-    // One row in and the later positions renumbered: rebuilding thousands of rows per reply would stall.
+    // One row in now. The positions shown and the view's order follow once per turn of the event loop: a burst
+    // of replies adds hundreds of rows per turn, and renumbering and sorting after each would stall.
+    ui->treeWidget->setSortingEnabled(false);
+    ui->treeWidget->addTopLevelItem(deviceRow(record, row + 1));
+    if (!device_rows_pending) {
+        device_rows_pending = true;
+        QTimer::singleShot(0, this, &MainWindow::renumber_device_rows);
+    }
+    ui->label_3->setText(tr("Devices: ") + QString::number(device_list.size()));
+}
+
+void MainWindow::renumber_device_rows()
+{
+    device_rows_pending = false;
+    QHash<QString, int> positions;
+    for (int index = 0; index < device_list.size(); ++index)
+        positions.insert(device_list.at(index).device_id, index + 1);
     QTreeWidget* view = ui->treeWidget;
-    const bool sorting = view->isSortingEnabled();
-    view->setSortingEnabled(false);
     for (int index = 0; index < view->topLevelItemCount(); ++index) {
         QTreeWidgetItem* item = view->topLevelItem(index);
-        const int number = item->data(ColumnNo, Qt::DisplayRole).toInt();
-        if (number > row)
-            item->setData(ColumnNo, Qt::DisplayRole, number + 1);
+        item->setData(ColumnNo, Qt::DisplayRole, positions.value(item->text(ColumnDeviceId)));
     }
-    view->insertTopLevelItem(row, deviceRow(record, row + 1));
-    view->setSortingEnabled(sorting);
-    ui->label_3->setText(tr("Devices: ") + QString::number(device_list.size()));
+    view->setSortingEnabled(true);
 }
 
 void MainWindow::onGrpMenuTriggered(QAction* action)
