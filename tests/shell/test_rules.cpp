@@ -3,134 +3,93 @@
 #include <QtTest>
 
 #include "padposition.h"
+#include "upgradetypes.h"
 #include "validators.h"
 
 class TestRules : public QObject
 {
     Q_OBJECT
 private slots:
-    void hostIp_data();
-    void hostIp();
-    void netmask_data();
-    void netmask();
-    void macTail_data();
-    void macTail();
-    void entryPatterns_data();
-    void entryPatterns();
-    void padPosition_data();
-    void padPosition();
+    void text_data()
+    {
+        QTest::addColumn<QString>("rule");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("valid");
+        const auto rows = [](const char* rule, const QStringList& valid, const QStringList& invalid) {
+            for (const QString& text : valid)
+                QTest::addRow("%s %s", rule, qPrintable(text)) << rule << text << true;
+            for (const QString& text : invalid)
+                QTest::addRow("%s %s", rule, qPrintable(text)) << rule << text << false;
+        };
+        rows("host", {"192.168.1.254", "0.1.2.3", "010.001.002.003"},
+             {"192.168.1.0", "192.168.1.255", "10.255.2.3", "192.168.1", "192.168.1.256", "192.168.1.4.", "",
+              "a.b.c.d"});
+        rows("netmask", {"255.255.255.0", "0.0.0.0", "255.255.255.254", "255.128.0.0"},
+             {"255.255.255.255", "255.255.0.255", "255.253.0.0", "255.255.255.0x"});
+        rows("mac tail", {"a1:B2:c3"}, {"A1:B2", "A1-B2-C3", "G1:B2:C3", "1:B2:C3"});
+        rows("ip entry", {"192.168.100.88"}, {"192.168.100.256", "192.168.01.1"});
+        rows("port entry", {"0", "554", "65535"}, {"65536", "0554"});
+        rows("octet entry", {"aF"}, {"abc", "zz"});
+    }
+    void text()
+    {
+        QFETCH(QString, rule);
+        QFETCH(QString, text);
+        QFETCH(bool, valid);
+        const QMap<QString, const char*> patterns{{"ip entry", validators::kIpEntryPattern},
+                                                  {"port entry", validators::kPortEntryPattern},
+                                                  {"octet entry", validators::kOctetEntryPattern}};
+        int position = 0;
+        QRegExpValidator entry{QRegExp(patterns.value(rule))};
+        const bool accepted = rule == "host"       ? validators::isValidHostIp(text)
+                              : rule == "netmask"  ? validators::isValidNetmask(text)
+                              : rule == "mac tail" ? validators::isValidMacTail(text)
+                                                   : entry.validate(text, position) == QValidator::Acceptable;
+        QCOMPARE(accepted, valid);
+    }
+
+    void padPosition()
+    {
+        QCOMPARE(menu_pad_position(QSize(700, 400), QSize(346, 196)), QPoint(700 - 346 + 12, 400 - 196 + 10));
+        QCOMPARE(menu_pad_position(QSize(618, 425), QSize(346, 196)), QPoint(234, 184));
+        QCOMPARE(menu_pad_position(QSize(100, 50), QSize(346, 196)), QPoint(234, 136));
+    }
+
+    // The remembered type selects an entry of the mode's list; the list shows a file type again after a
+    // refill.
+    void upgradeTypes_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<int>("index");
+        QTest::addColumn<int>("fileType");
+        QTest::newRow("Simple SOC&ARM falls back to SOC") << "Simple"
+                                                          << "SOC&ARM" << 0 << 1;
+        QTest::newRow("Simple MTD") << "Simple"
+                                    << "MTD" << 2 << 4;
+        QTest::newRow("Full MTD") << "Full"
+                                  << "MTD" << 3 << 4;
+        QTest::newRow("Full SOC&ARM") << "Full"
+                                      << "SOC&ARM" << 2 << 3;
+        QTest::newRow("Full ARM") << "Full"
+                                  << "ARM" << 1 << 2;
+    }
+    void upgradeTypes()
+    {
+        QFETCH(QString, mode);
+        QFETCH(QString, type);
+        QFETCH(int, index);
+        QFETCH(int, fileType);
+        const UpgradeTypeChoice choice = upgrade_type_from_setting(mode, type);
+        QVERIFY(choice.valid);
+        QCOMPARE(choice.index, index);
+        QCOMPARE(choice.file_type, fileType);
+        QCOMPARE(upgrade_type_index(mode, fileType), index == 0 ? fileType - 1 : index);
+        QCOMPARE(upgrade_types_for_mode(mode).size(), mode == "Full" ? 4 : 3);
+        QVERIFY(!upgrade_type_from_setting("Expert", type).valid &&
+                upgrade_types_for_mode("Expert").isEmpty());
+    }
 };
-
-void TestRules::hostIp_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("valid");
-    QTest::newRow("ordinary") << "192.168.1.254" << true;
-    QTest::newRow("network address") << "192.168.1.0" << false;
-    QTest::newRow("ten network") << "10.0.0.0" << false;
-    QTest::newRow("broadcast") << "192.168.1.255" << false;
-    QTest::newRow("255 inside") << "10.255.2.3" << false;
-    QTest::newRow("zero first is allowed") << "0.1.2.3" << true;
-    QTest::newRow("leading zeros") << "010.001.002.003" << true;
-    QTest::newRow("three parts") << "192.168.1" << false;
-    QTest::newRow("out of range") << "192.168.1.256" << false;
-    QTest::newRow("trailing dot") << "192.168.1.4." << false;
-    QTest::newRow("empty") << "" << false;
-    QTest::newRow("letters") << "a.b.c.d" << false;
-}
-
-void TestRules::hostIp()
-{
-    QFETCH(QString, text);
-    QFETCH(bool, valid);
-    QCOMPARE(validators::isValidHostIp(text), valid);
-}
-
-void TestRules::netmask_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("valid");
-    QTest::newRow("class C") << "255.255.255.0" << true;
-    QTest::newRow("all zero") << "0.0.0.0" << true;
-    QTest::newRow("longest") << "255.255.255.254" << true;
-    QTest::newRow("/9") << "255.128.0.0" << true;
-    QTest::newRow("all ones") << "255.255.255.255" << false;
-    QTest::newRow("hole") << "255.255.0.255" << false;
-    QTest::newRow("not contiguous") << "255.253.0.0" << false;
-    QTest::newRow("trailing garbage") << "255.255.255.0x" << false;
-}
-
-void TestRules::netmask()
-{
-    QFETCH(QString, text);
-    QFETCH(bool, valid);
-    QCOMPARE(validators::isValidNetmask(text), valid);
-}
-
-void TestRules::macTail_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("valid");
-    QTest::newRow("mixed case") << "a1:B2:c3" << true;
-    QTest::newRow("two octets") << "A1:B2" << false;
-    QTest::newRow("dashes") << "A1-B2-C3" << false;
-    QTest::newRow("not hex") << "G1:B2:C3" << false;
-    QTest::newRow("one digit") << "1:B2:C3" << false;
-}
-
-void TestRules::macTail()
-{
-    QFETCH(QString, text);
-    QFETCH(bool, valid);
-    QCOMPARE(validators::isValidMacTail(text), valid);
-}
-
-void TestRules::entryPatterns_data()
-{
-    QTest::addColumn<QString>("pattern");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("acceptable");
-    const QString ip = validators::kIpEntryPattern;
-    const QString port = validators::kPortEntryPattern;
-    const QString octet = validators::kOctetEntryPattern;
-    QTest::newRow("ip whole") << ip << "192.168.100.88" << true;
-    QTest::newRow("ip 256") << ip << "192.168.100.256" << false;
-    QTest::newRow("ip leading zero") << ip << "192.168.01.1" << false;
-    QTest::newRow("port 0") << port << "0" << true;
-    QTest::newRow("port 554") << port << "554" << true;
-    QTest::newRow("port 65535") << port << "65535" << true;
-    QTest::newRow("port 65536") << port << "65536" << false;
-    QTest::newRow("port leading zero") << port << "0554" << false;
-    QTest::newRow("octet") << octet << "aF" << true;
-    QTest::newRow("octet three digits") << octet << "abc" << false;
-    QTest::newRow("octet not hex") << octet << "zz" << false;
-}
-
-void TestRules::entryPatterns()
-{
-    QFETCH(QString, pattern);
-    QFETCH(QString, text);
-    QFETCH(bool, acceptable);
-    QRegExpValidator validator{QRegExp(pattern)};
-    int position = 0;
-    QCOMPARE(validator.validate(text, position) == QValidator::Acceptable, acceptable);
-}
-
-void TestRules::padPosition_data()
-{
-    QTest::addColumn<QSize>("area");
-    QTest::addColumn<QPoint>("expected");
-    QTest::newRow("corner") << QSize(700, 400) << QPoint(700 - 346 + 12, 400 - 196 + 10);
-    QTest::newRow("the pulled-in position") << QSize(618, 425) << QPoint(234, 184);
-    QTest::newRow("small area is made non-negative") << QSize(100, 50) << QPoint(234, 136);
-}
-
-void TestRules::padPosition()
-{
-    QFETCH(QSize, area);
-    QFETCH(QPoint, expected);
-    QCOMPARE(menu_pad_position(area, QSize(346, 196)), expected);
-}
 
 QTEST_GUILESS_MAIN(TestRules)
 #include "test_rules.moc"
