@@ -62,17 +62,14 @@ struct Rig {
     }
     QString clientId() const { return w->findChild<DiscoveryClient*>()->clientId(); }
     template <typename T = QLineEdit> T* child(const QString& name) const { return w->findChild<T*>(name); }
-    QString text(const char* name) const
-    {
-        return child(name) ? child(name)->text() : child<QLabel>(name)->text();
-    }
     void click(const char* name) { child<QPushButton>(name)->click(); }
-    QStringList row(int index) const
+    // The cells of a row but the uptime, which ticks.
+    QString row(int index) const
     {
         QStringList cells;
         for (int column = 0; index < tree->topLevelItemCount() && column < 9; ++column)
-            cells << tree->topLevelItem(index)->text(column);
-        return cells;
+            cells << (column == 5 ? "-" : tree->topLevelItem(index)->text(column));
+        return cells.join(' ');
     }
     bool choose(int index)
     {
@@ -87,19 +84,20 @@ struct Rig {
             if (action->text() == entry)
                 emit w->findChild<QMenu*>()->triggered(action);
     }
-    QStringList form() const
+    QString form() const
     {
         QStringList texts{QString::number(child<QComboBox>("dhcp_comboBox")->currentIndex())};
         for (const QString& name : kForm)
-            texts << child(name)->text();
-        return texts;
+            texts << (child(name)->text().isEmpty() ? "-" : child(name)->text());
+        return texts.join(' ');
     }
-    void fill(const QStringList& texts)
+    // Set, not typed: the validators only govern typing. "-" leaves a field empty.
+    void fill(const QString& texts)
     {
-        child<QComboBox>("dhcp_comboBox")->setCurrentIndex(texts[0].toInt());
+        const QStringList values = texts.split(' ');
+        child<QComboBox>("dhcp_comboBox")->setCurrentIndex(values[0].toInt());
         for (int i = 0; i < kForm.size(); ++i)
-            child(kForm[i])->setText(
-                texts.value(i + 1)); // as set, not typed: the validators only govern typing
+            child(kForm[i])->setText(values.value(i + 1) == "-" ? QString() : values.value(i + 1));
     }
 };
 } // namespace
@@ -108,7 +106,7 @@ class TestDeviceList : public QObject
 {
     Q_OBJECT
 private slots:
-    void init()
+    void initTestCase()
     {
         if (kTool.isEmpty())
             QSKIP("runs only inside scripts/simlan");
@@ -121,35 +119,32 @@ private slots:
         QVERIFY(rig.start());
         QTest::qWait(300);
         QCOMPARE(rig.tree->topLevelItemCount(), 2);
-        QCOMPARE(rig.text("label_3"), QString("Devices: 2"));
-        QStringList first = rig.row(0), second = rig.row(1);
-        QCOMPARE(first.mid(0, 5) + first.mid(7), QStringList({"1", "198.18.1.1", "255.254.0.0", "198.18.0.1",
-                                                              "02:5A:C3:A1:B2:C3", "198.18.0.53", "false"}));
-        QCOMPARE(
-            second.mid(0, 5) + second.mid(7),
-            QStringList({"2", "198.18.1.2", "255.254.0.0", "198.18.0.1", "02:5A:C3:D4:E5:F6", "", "true"}));
+        QCOMPARE(rig.child<QLabel>("label_3")->text(), QString("Devices: 2"));
+        const QString id = rig.tree->topLevelItem(1)->text(6);
+        QCOMPARE(rig.row(0), "1 198.18.1.1 255.254.0.0 198.18.0.1 02:5A:C3:A1:B2:C3 - " +
+                                 rig.tree->topLevelItem(0)->text(6) + " 198.18.0.53 false");
+        QCOMPARE(rig.row(1), "2 198.18.1.2 255.254.0.0 198.18.0.1 02:5A:C3:D4:E5:F6 - " + id + "  true");
         QVERIFY(rig.choose(1));
         QUdpSocket().writeDatagram(reply(rig.clientId(), QString(32, 'B'), "198.18.1.10").toLatin1(),
                                    QHostAddress(kTool), 8005);
-        QTRY_COMPARE(rig.row(2).mid(0, 2), QStringList({"3", "198.18.1.2"}));
-        QCOMPARE(rig.row(1).mid(0, 2), QStringList({"2", "198.18.1.10"}));
-        QCOMPARE(rig.text("label_3"), QString("Devices: 3"));
-        QCOMPARE(rig.tree->currentItem()->text(6), second[6]);
+        QTRY_VERIFY(rig.row(2).startsWith("3 198.18.1.2 "));
+        QVERIFY(rig.row(1).startsWith("2 198.18.1.10 "));
+        QCOMPARE(rig.child<QLabel>("label_3")->text(), QString("Devices: 3"));
+        QCOMPARE(rig.tree->currentItem()->text(6), id);
     }
 
     void configFillsForm()
     {
         Rig rig;
         QVERIFY(rig.start());
-        const QStringList expected[] = {
-            {"0", "198.18.1.1", "255.254.0.0", "198.18.0.1", "198.18.0.53", "A1", "B2", "C3"},
-            {"1", "198.18.1.2", "255.254.0.0", "198.18.0.1", "198.18.0.1", "D4", "E5", "F6"}};
+        const QString expected[] = {"0 198.18.1.1 255.254.0.0 198.18.0.1 198.18.0.53 A1 B2 C3",
+                                    "1 198.18.1.2 255.254.0.0 198.18.0.1 198.18.0.1 D4 E5 F6"};
         for (int index = 0; index < 2; ++index) {
             QVERIFY(rig.choose(index));
             rig.menu("Config");
             QCOMPARE(rig.child<QTabWidget>("tabWidget")->currentIndex(), 2);
             QCOMPARE(rig.form(), expected[index]);
-            rig.fill({"0"});
+            rig.fill("0");
             rig.click("reset_net_pushButton");
             QCOMPARE(rig.form(), expected[index]);
         }
@@ -158,94 +153,74 @@ private slots:
 
     void setButton_data()
     {
-        QTest::addColumn<QStringList>("form"); // dhcp index, ip, netmask, gateway, dns, mac4..6
-        QTest::addColumn<QString>("outcome");  // the warning, or "sent"
+        QTest::addColumn<QString>("form");    // dhcp index, ip, netmask, gateway, dns, mac4..6
+        QTest::addColumn<QString>("outcome"); // the warning, or "sent"
         const QString wrong = "Network information fill in error";
-        QTest::newRow("manual") << QStringList{"0",           "198.18.1.1", "255.254.0.0", "198.18.0.1",
-                                               "198.18.0.53", "a1",         "B2",          "c3"}
+        QTest::newRow("manual") << "0 198.18.1.1 255.254.0.0 198.18.0.1 198.18.0.53 a1 B2 c3"
                                 << "sent";
-        QTest::newRow("DHCP ignores addresses")
-            << QStringList{"1", "x", "y", "z", "", "A1", "B2", "C3"} << "sent";
-        QTest::newRow("no row chosen") << QStringList{"1", "x", "y", "z", "", "A1", "B2", "C3"}
+        QTest::newRow("DHCP ignores addresses") << "1 x y z - A1 B2 C3"
+                                                << "sent";
+        QTest::newRow("no row chosen") << "1 x y z - A1 B2 C3"
                                        << "Please select the need to configure the equipment";
-        QTest::newRow("gateway outside the subnet")
-            << QStringList{"0", "192.168.1.10", "255.255.255.0", "192.168.2.1", "8.8.8.8", "a1", "b2", "c3"}
-            << wrong;
-        QTest::newRow("manual without DNS")
-            << QStringList{"0", "192.168.1.10", "255.255.255.0", "192.168.1.1", "", "a1", "b2", "c3"}
-            << wrong;
+        QTest::newRow("gateway outside")
+            << "0 192.168.1.10 255.255.255.0 192.168.2.1 8.8.8.8 a1 b2 c3" << wrong;
+        QTest::newRow("manual without DNS") << "0 192.168.1.10 255.255.255.0 192.168.1.1 - a1 b2 c3" << wrong;
         QTest::newRow("netmask with a hole")
-            << QStringList{"0", "192.168.1.10", "255.0.255.0", "192.168.1.1", "8.8.8.8", "a1", "b2", "c3"}
-            << wrong;
-        QTest::newRow("broadcast address")
-            << QStringList{"0", "192.168.1.255", "255.255.255.0", "192.168.1.1", "8.8.8.8", "a1", "b2", "c3"}
-            << wrong;
-        QTest::newRow("DHCP, octet not hex")
-            << QStringList{"1", "x", "y", "z", "", "a1", "g2", "c3"} << wrong;
-        QTest::newRow("no gateway")
-            << QStringList{"0", "192.168.1.10", "255.255.255.0", "", "8.8.8.8", "a1", "b2", "c3"}
-            << "The network information is incomplete";
+            << "0 192.168.1.10 255.0.255.0 192.168.1.1 8.8.8.8 a1 b2 c3" << wrong;
+        QTest::newRow("broadcast") << "0 192.168.1.255 255.255.255.0 192.168.1.1 8.8.8.8 a1 b2 c3" << wrong;
+        QTest::newRow("DHCP, octet not hex") << "1 x y z - a1 g2 c3" << wrong;
+        QTest::newRow("no gateway") << "0 192.168.1.10 255.255.255.0 - 8.8.8.8 a1 b2 c3"
+                                    << "The network information is incomplete";
     }
     void setButton()
     {
-        QFETCH(QStringList, form);
+        QFETCH(QString, form);
         QFETCH(QString, outcome);
         Rig rig;
         QVERIFY(rig.start());
-        if (!QByteArray(QTest::currentDataTag()).startsWith("no row"))
-            QVERIFY(rig.choose(0));
+        QVERIFY(QByteArray(QTest::currentDataTag()).startsWith("no row") || rig.choose(0));
         const int before = received("CONFIGNET").size(), searches = received("SEARCH").size();
         rig.fill(form);
         rig.click("set_net_pushButton");
+        QTRY_COMPARE(rig.answers.texts(), QStringList{outcome == "sent" ? "Set Success" : outcome});
+        QTest::qWait(300);
+        QCOMPARE(rig.answers.texts().size(), 1); // though the camera answers twice
         if (outcome != "sent") {
-            QCOMPARE(rig.answers.texts(), QStringList{outcome});
-            QTest::qWait(200);
             QCOMPARE(received("CONFIGNET").size(), before);
             return;
         }
-        // One box and one new search, though the camera answers twice; the form is emptied.
-        QTRY_COMPARE(rig.answers.texts(), QStringList{"Set Success"});
         QCOMPARE(rig.child<QTabWidget>("tabWidget")->currentIndex(), 0);
-        QCOMPARE(rig.form().mid(1).join(""), QString());
-        QTest::qWait(300);
-        QCOMPARE(rig.answers.texts().size(), 1);
+        QCOMPARE(rig.form().mid(2), QString("- - - - - - -"));
         QCOMPARE(received("SEARCH").size(), searches + 1);
+        const QStringList f = form.replace('-', "").split(' ');
         QCOMPARE(received("CONFIGNET").mid(before),
-                 QStringList{"CONFIGNET\nDevice ID:" + rig.row(0)[6] + "\nClient ID:" + rig.clientId() +
-                             "\ndhcp=" + form[0] + "\nipaddr=" + form[1] + "\nnetmask=" + form[2] +
-                             "\ngateway=" + form[3] + "\nfdns=" + form[4] +
-                             "\nmacaddr=02:5A:C3:" + form.mid(5).join(':')});
+                 QStringList{"CONFIGNET\nDevice ID:" + rig.tree->topLevelItem(0)->text(6) +
+                             "\nClient ID:" + rig.clientId() + "\ndhcp=" + f[0] + "\nipaddr=" + f[1] +
+                             "\nnetmask=" + f[2] + "\ngateway=" + f[3] + "\nfdns=" + f[4] +
+                             "\nmacaddr=02:5A:C3:" + f.mid(5).join(':')});
     }
 
     // Asked "reboot?", the operator answers Ok after the list changed: only the camera asked about reboots.
-    void rebootAsked_data()
-    {
-        QTest::addColumn<QString>("meanwhile");
-        QTest::newRow("nothing") << "";
-        QTest::newRow("a new search") << "search";
-        QTest::newRow("another row chosen") << "choose";
-    }
     void rebootAsked()
     {
-        QFETCH(QString, meanwhile);
-        Rig rig;
-        QVERIFY(rig.start());
-        QVERIFY(rig.choose(0));
-        const QString asked = rig.tree->currentItem()->text(6);
-        rig.answers.whileOpen = [&] {
-            meanwhile == "search" ? rig.click("search_Button") : (void)rig.choose(1);
-        };
-        if (meanwhile.isEmpty())
-            rig.answers.whileOpen = nullptr;
-        const int before = received("CAMERA_REBOOT").size();
-        rig.menu("Reboot");
-        QCOMPARE(rig.answers.texts(), QStringList{"Do you really want reboot?"});
-        QTest::qWait(300);
-        QCOMPARE(received("CAMERA_REBOOT").mid(before),
-                 meanwhile.isEmpty()
-                     ? QStringList{"CAMERA_REBOOT\nDevice ID:" + asked + "\nClient ID:" + rig.clientId()}
-                     : QStringList());
-        QTest::qWait(400); // the camera is back
+        for (const QString& meanwhile : QStringList{"nothing", "a new search", "another row chosen"}) {
+            Rig rig;
+            QVERIFY(rig.start() && rig.choose(0));
+            const QString asked = rig.tree->currentItem()->text(6);
+            if (meanwhile != "nothing")
+                rig.answers.whileOpen = [&] {
+                    meanwhile == "a new search" ? rig.click("search_Button") : (void)rig.choose(1);
+                };
+            const int before = received("CAMERA_REBOOT").size();
+            rig.menu("Reboot");
+            QCOMPARE(rig.answers.texts(), QStringList{"Do you really want reboot?"});
+            QTest::qWait(300);
+            QCOMPARE(received("CAMERA_REBOOT").mid(before).join(""),
+                     meanwhile == "nothing"
+                         ? "CAMERA_REBOOT\nDevice ID:" + asked + "\nClient ID:" + rig.clientId()
+                         : "");
+            QTest::qWait(400); // the camera is back
+        }
     }
 
     void changeMac()
@@ -253,18 +228,17 @@ private slots:
         Rig rig;
         QVERIFY(rig.start());
         const QString client = rig.clientId();
-        rig.fill({"0", "198.18.1.1", "255.254.0.0", "198.18.0.1", "", "a1", "b2", "c3"});
+        rig.fill("0 198.18.1.1 255.254.0.0 198.18.0.1 - a1 b2 c3");
         rig.tree->setCurrentItem(nullptr);
         QStringList tails;
-        for (int i = 0; i < 2; ++i) {
+        for (int i = 0; i < 3; ++i) {
             rig.click("change_mac_pushButton");
-            tails << rig.form().mid(5).join("");
+            tails << rig.form().section(' ', 5);
             QVERIFY(rig.choose(0));
         }
-        rig.click("change_mac_pushButton");
-        tails << rig.form().mid(5).join("");
-        QCOMPARE(tails[0], QString("a1b2c3")); // no row chosen: nothing changes
-        QVERIFY(tails[1] != tails[2] && tails[2].contains(QRegularExpression("^[0-9A-F]{6}$")));
+        QCOMPARE(tails[0], QString("a1 b2 c3")); // no row chosen: nothing changes
+        QVERIFY(tails[1] != tails[2] &&
+                tails[2].contains(QRegularExpression("^[0-9A-F]{2} [0-9A-F]{2} [0-9A-F]{2}$")));
         QCOMPARE(rig.clientId(), client);
         rig.child("gateway_lineEdit")->clear();
         rig.click("change_mac_pushButton");
@@ -279,10 +253,19 @@ private slots:
         const QByteArray ours = reply(rig.clientId(), "%1", "198.18.9.9").toLatin1();
         const auto resident = [] {
             QFile statm("/proc/self/statm");
-            return statm.open(QIODevice::ReadOnly) ? statm.readAll().split(' ').value(1).toLongLong() * 4096
+            return statm.open(QIODevice::ReadOnly) ? statm.readAll().split(' ').value(1).toLongLong() << 12
                                                    : 0;
         };
         const qint64 before = resident();
+        QElapsedTimer clock;
+        qint64 longest = 0;
+        QTimer tick;
+        connect(&tick, &QTimer::timeout, [&] { longest = qMax(longest, clock.restart()); });
+        clock.start();
+        tick.start(10);
+        QTest::qWait(500);
+        const qint64 late = longest; // how late a tick is on this machine without a flood
+        longest = 0;
         std::atomic<bool> stop{false};
         std::thread flood([&] {
             QUdpSocket sender;
@@ -295,16 +278,11 @@ private slots:
                     std::this_thread::sleep_for(std::chrono::milliseconds(1));
             }
         });
-        QElapsedTimer clock;
-        qint64 longest = 0;
-        clock.start();
-        QTimer tick;
-        connect(&tick, &QTimer::timeout, [&] { longest = qMax(longest, clock.restart()); });
-        tick.start(10);
         QTest::qWait(1500);
         stop = true;
         flood.join();
-        QVERIFY2(longest < 100, qPrintable(QString::number(longest)));
+        QVERIFY2(longest < 100 + late,
+                 qPrintable(QString("%1 ms, %2 ms without the flood").arg(longest).arg(late)));
         QVERIFY2(resident() - before < (100 << 20), qPrintable(QString::number(resident() - before)));
         QVERIFY(rig.tree->topLevelItemCount() <= 4096);
     }

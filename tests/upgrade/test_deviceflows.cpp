@@ -88,8 +88,6 @@ private slots:
         QTest::newRow("MTD model") << QStringList{"", "MTD", "fw_IPC200.img", flashing, gone, "98", "73000"};
         QTest::newRow("MTD letter") << QStringList{
             "--layout TYPE2", "MTD", "x_V1V2VD.img", flashing, gone, "98", "73000"};
-        QTest::newRow("ARM") << QStringList{
-            "--fault split-records", "ARM", "ARM_1.bin", flashing, gone, "98", "20000"};
         QTest::newRow("disk full") << QStringList{
             "--fault disk-full", "SOC", "a_SOC.pkg", "board is not enough disk space", "connected", "-1", ""};
         QTest::newRow("verify fails") << QStringList{
@@ -128,41 +126,31 @@ private slots:
         }
     }
 
-    void queryAndPartitionUpgrade_data()
-    {
-        QTest::addColumn<QString>("mode");
-        QTest::addColumn<QString>("types");
-        QTest::newRow("Simple keeps the list") << "Simple"
-                                               << "SOC ARM MTD";
-        QTest::newRow("Full adds the partitions") << "Full"
-                                                  << "SOC ARM SOC&ARM MTD mtd0:\"boot\" mtd1:\"kernel\" "
-                                                     "mtd2:\"rootfs\" mtd3:\"app\" mtd4:\"config\"";
-    }
+    // In Full mode the report adds the partitions, and a partition upgrade carries its type; Simple keeps the
+    // list.
     void queryAndPartitionUpgrade()
     {
-        QFETCH(QString, mode);
-        QFETCH(QString, types);
-        Rig rig;
-        QVERIFY(rig.start({}, "mode=" + mode + "\nverify=true\nmodel_type=true"));
-        rig.click("query_Button");
-        QTRY_COMPARE(rig.text("label_4"), QString("disconnect"));
-        QCOMPARE(rig.text("label_6"), QString("disconnect"));
-        // Camera text is shown as it is, markup included.
-        const QString pane = rig.window->findChild<QTextEdit*>("textEdit")->toPlainText();
-        QVERIFY2(pane.startsWith("VERSION INFO\nV2.7.3D MODEL: IPC200.R2 <b>x</b><img src=\"a.png\">\n\n"
-                                 "MTD INFO\n Dev\tSize   Erasesize Name\nmtd0: 00040000 00010000 \"boot\""),
-                 qPrintable(pane));
-        auto* list = rig.window->findChild<QComboBox*>("upgrade_type_comboBox");
-        QStringList shown;
-        for (int i = 0; i < list->count(); ++i)
-            shown << list->itemText(i);
-        QCOMPARE(shown.join(' '), types);
-        if (mode == "Full") {
-            list->setCurrentIndex(6);
-            rig.choose("rootfs_v2.bin");
-            rig.click("upgrade_Button");
-            QTRY_COMPARE(rig.countdowns(), QList<int>{20000});
-            QCOMPARE(rig.camsim.events("file_received").value(0)["param"].toInt(), 7);
+        for (const QString& mode : QStringList{"Simple", "Full"}) {
+            Rig rig;
+            QVERIFY(rig.start({}, "mode=" + mode + "\nverify=true\nmodel_type=true"));
+            rig.click("query_Button");
+            QTRY_COMPARE(rig.text("label_4") + rig.text("label_6"), QString("disconnectdisconnect"));
+            // Camera text is shown as it is, markup included.
+            const QString pane = rig.window->findChild<QTextEdit*>("textEdit")->toPlainText();
+            QVERIFY2(
+                pane.startsWith("VERSION INFO\nV2.7.3D MODEL: IPC200.R2 <b>x</b><img src=\"a.png\">\n\n"
+                                "MTD INFO\n Dev\tSize   Erasesize Name\nmtd0: 00040000 00010000 \"boot\""),
+                qPrintable(pane));
+            auto* list = rig.window->findChild<QComboBox*>("upgrade_type_comboBox");
+            QCOMPARE(list->count(), mode == "Full" ? 9 : 3);
+            if (mode == "Full") {
+                QCOMPARE(list->itemText(6), QString("mtd2:\"rootfs\""));
+                list->setCurrentIndex(6);
+                rig.choose("rootfs_v2.bin");
+                rig.click("upgrade_Button");
+                QTRY_COMPARE(rig.countdowns(), QList<int>{20000});
+                QCOMPARE(rig.camsim.events("file_received").value(0)["param"].toInt(), 7);
+            }
         }
     }
 
@@ -200,66 +188,44 @@ private slots:
         QVERIFY(rig.answers.texts().isEmpty());
     }
 
-    void backupShown_data()
+    // button | camsim fault | label_23 | box | count-down
+    void archiveShown_data()
     {
-        QTest::addColumn<QString>("fault");
-        QTest::addColumn<QString>("status");
-        QTest::newRow("saved") << ""
-                               << "start receive";
-        QTest::newRow("camera fails") << "backup-fail"
-                                      << "backup failed";
-        QTest::newRow("wrong MD5") << "backup-bad-md5"
-                                   << "backup failed";
-        QTest::newRow("file cannot be opened") << "blocked"
-                                               << "backup failed";
+        QTest::addColumn<QStringList>("row");
+        QTest::newRow("backup saved") << QStringList{"backup", "", "start receive", "Backup Success", ""};
+        QTest::newRow("backup fails") << QStringList{"backup", "backup-fail", "backup failed", "", ""};
+        QTest::newRow("backup file cannot be opened")
+            << QStringList{"backup", "blocked", "backup failed", "", ""};
+        QTest::newRow("restored") << QStringList{"restore", "", "restoring...", "", "20000"};
+        QTest::newRow("restore fails")
+            << QStringList{"restore", "restore-fail", "Restore failed reboot...", "", ""};
+        QTest::newRow("restore, disk full")
+            << QStringList{"restore", "disk-full", "board is not enough disk space", "", ""};
+        QTest::newRow("nothing to restore")
+            << QStringList{"restore", "none", "disconnect", "Not exist backup files", ""};
     }
-    void backupShown()
+    void archiveShown()
     {
-        QFETCH(QString, fault);
-        QFETCH(QString, status);
+        QFETCH(QStringList, row);
         Rig rig;
-        QVERIFY(rig.start(fault.contains('-') ? QStringList{"--fault", fault} : QStringList()));
-        QVERIFY(fault == "blocked" ? QDir(".").mkdir("data.tar.gz") : writeFile("data.tar.gz", "previous"));
-        bool openAtBox = true;
+        QVERIFY(rig.start(row[1].contains('-') ? QStringList{"--fault", row[1]} : QStringList()));
+        if (row[1] == "blocked")
+            QVERIFY(QDir(".").mkdir("data.tar.gz"));
+        else if (row[1] != "none")
+            QVERIFY(writeFile("data.tar.gz", "previous"));
+        bool openAtBox = false;
         rig.answers.whileOpen = [&] { openAtBox = rig.session()->isOpen(); };
-        rig.click("backup_pushButton");
-        QTRY_COMPARE(rig.text("label_23"), status);
+        rig.click(row[0] == "backup" ? "backup_pushButton" : "restore_pushButton");
+        QTRY_COMPARE(rig.text("label_23"), row[2]);
         QTest::qWait(200);
-        const bool saved = fault.isEmpty();
-        QCOMPARE(rig.answers.texts(), saved ? QStringList{"Backup Success"} : QStringList());
-        QCOMPARE(rig.text("label_21"), QString(saved ? "exist" : "none"));
-        QCOMPARE(openAtBox, !saved);
-        if (saved)
+        QCOMPARE(rig.answers.texts().join(""), row[3]);
+        QVERIFY(!openAtBox); // closed before any box is shown
+        QCOMPARE(rig.countdowns(), row[4].isEmpty() ? QList<int>() : QList<int>{20000});
+        QCOMPARE(rig.camsim.events("tcp_open").isEmpty(), row[1] == "none");
+        if (row[3] == "Backup Success") {
             QCOMPARE(readFile("data.tar.gz") + readFile("data.tar.gz_bak"), "the camera's settingsprevious");
-    }
-
-    void restoreShown_data()
-    {
-        QTest::addColumn<QString>("fault");
-        QTest::addColumn<QString>("status");
-        QTest::newRow("restored") << ""
-                                  << "restoring...";
-        QTest::newRow("camera fails") << "restore-fail"
-                                      << "Restore failed reboot...";
-        QTest::newRow("disk full") << "disk-full"
-                                   << "board is not enough disk space";
-        QTest::newRow("no archive") << ""
-                                    << "disconnect";
-    }
-    void restoreShown()
-    {
-        QFETCH(QString, fault);
-        QFETCH(QString, status);
-        Rig rig;
-        QVERIFY(rig.start(fault.isEmpty() ? QStringList() : QStringList{"--fault", fault}));
-        const bool archive = status != "disconnect";
-        QVERIFY(!archive || writeFile("data.tar.gz", "archive to restore"));
-        rig.click("restore_pushButton");
-        QTRY_COMPARE(rig.text("label_23"), status);
-        QTest::qWait(200);
-        QCOMPARE(rig.countdowns(), status == "restoring..." ? QList<int>{20000} : QList<int>());
-        QCOMPARE(rig.answers.texts(), archive ? QStringList() : QStringList{"Not exist backup files"});
-        QCOMPARE(rig.camsim.events("tcp_open").isEmpty(), !archive);
+            QCOMPARE(rig.text("label_21"), QString("exist"));
+        }
     }
 
     // A second count-down replaces the first: each box shows once.

@@ -20,33 +20,28 @@ QByteArray md5(const QByteArray& bytes)
     return QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex();
 }
 
-QByteArray firmware(int size)
-{
-    QByteArray bytes(size, '\0');
-    for (int i = 0; i < size; ++i)
-        bytes[i] = char(i * 7 + i / 251);
-    return bytes;
-}
-
 // The session's reports in order; "+" marks one made while the connection was still open.
 struct Trace {
     explicit Trace(DeviceSession& s)
     {
         const auto add = [this, &s](const QString& event) { events << event + (s.isOpen() ? "+" : ""); };
+        const auto on = [&](auto signal, const char* event) {
+            QObject::connect(&s, signal, [=] { add(event); });
+        };
+        on(&DeviceSession::errorRecord, "E");
+        on(&DeviceSession::backupHeader, "B1");
+        on(&DeviceSession::archiveSaved, "saved");
+        on(&DeviceSession::backupFailed, "failed");
+        on(&DeviceSession::streamFailed, "streamfail");
+        on(&DeviceSession::socketError, "err");
         QObject::connect(&s, &DeviceSession::upgradeStatus,
                          [=](int status) { add(QString("U%1").arg(status)); });
-        QObject::connect(&s, &DeviceSession::errorRecord, [=] { add("E"); });
+        QObject::connect(&s, &DeviceSession::restoreStatus,
+                         [=](int status) { add(QString("R%1").arg(status)); });
         QObject::connect(&s, &DeviceSession::versionReport, [=](const VersionReport& r) {
             report = r;
             add("Q");
         });
-        QObject::connect(&s, &DeviceSession::backupHeader, [=] { add("B1"); });
-        QObject::connect(&s, &DeviceSession::archiveSaved, [=] { add("saved"); });
-        QObject::connect(&s, &DeviceSession::backupFailed, [=] { add("failed"); });
-        QObject::connect(&s, &DeviceSession::restoreStatus,
-                         [=](int status) { add(QString("R%1").arg(status)); });
-        QObject::connect(&s, &DeviceSession::streamFailed, [=] { add("streamfail"); });
-        QObject::connect(&s, &DeviceSession::socketError, [=] { add("err"); });
         QObject::connect(&s, &DeviceSession::streamProgress, [=](qint64 sent, qint64 total) {
             QVERIFY(sent > lastSent && sent <= total);
             lastSent = sent;
@@ -90,11 +85,12 @@ class TestDeviceSession : public QObject
 
     bool startCamera(CamsimRun& run, const QString& address, const QStringList& extra)
     {
-        return run.start(QStringList{"--address", address, "--no-discovery", "--no-rtsp", "--no-visca",
-                                     "--verify-ms", "5", "--flash-ms", "5", "--restore-ms", "5",
-                                     "--reboot-ms", "100", "--duration", "60", "--config",
-                                     m_json.filePath("camera.json")} +
-                         extra);
+        return run.start(
+            QString("--address %1 --no-discovery --no-rtsp --no-visca --verify-ms 5 --flash-ms 5 "
+                    "--restore-ms 5 --reboot-ms 100 --duration 60 --config %2")
+                .arg(address, m_json.filePath("camera.json"))
+                .split(' ') +
+            extra);
     }
 
 private slots:
@@ -173,7 +169,7 @@ private slots:
         Trace trace(session);
         session.connectToCamera(address);
         QVERIFY(session.waitForConnected());
-        const QByteArray content = firmware(10000);
+        const QByteArray content = QByteArray("firmware").repeated(1250);
         QString request; // what the camera logs: type, length, status, param, name, data
         if (words[0] == "upgrade") {
             QVERIFY(words[2].startsWith("gone") || writeFile(words[2], content));
