@@ -2,12 +2,8 @@
 # simlan leaves nothing behind: after a normal run, a failing command, a signal and a camsim that cannot start,
 # no namespace and no process of the run remain, and the exit status is passed on.
 set -u
-simlan="$1"
-camsim="$2"
-work="$(mktemp -d)"
+simlan="$1" camsim="$2" work="$(mktemp -d)" failures=0 checks=0
 trap 'rm -rf "$work"' EXIT
-failures=0
-checks=0
 
 if [[ $EUID -ne 0 ]] && ! unshare --user --map-root-user --net true 2>/dev/null; then
     echo "SKIP: needs root or user namespaces"
@@ -20,11 +16,7 @@ check() {
 }
 
 # A killed process may stay a zombie until its new parent reaps it; that counts as gone.
-alive() {
-    local state
-    state="$(awk '{print $3}' "/proc/$1/stat" 2>/dev/null)"
-    [[ -n "$state" && "$state" != Z ]]
-}
+alive() { [[ "$(awk '{print $3}' "/proc/$1/stat" 2>/dev/null)" =~ ^[^Z]$ ]]; }
 
 # "yes" when the run whose "id camsim-pid command-pid" the command wrote left nothing behind.
 gone() {

@@ -108,12 +108,6 @@ private slots:
                      row.second);
     }
 
-    void macTail()
-    {
-        QCOMPARE(macTailOctets("02:5A:C3:1d:2E:3f"), QStringList({"1d", "2E", "3f"}));
-        QCOMPARE(macTailFromId("0123456789abcdef0123456789abcdef"), QStringList({"AB", "CD", "EF"}));
-    }
-
     void gatewayInSubnet()
     {
         QVERIFY(discovery::gatewayInSubnet("192.168.1.10", "255.255.255.0", "192.168.1.1"));

@@ -5,12 +5,16 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
+#include <QRegExpValidator>
 #include <QTabWidget>
 #include <QtTest>
 
 #include "devicesession.h"
 #include "dialogs.h"
 #include "mainwindow.h"
+#include "padposition.h"
+#include "upgradetypes.h"
+#include "validators.h"
 #include "workdir.h"
 
 namespace
@@ -95,51 +99,39 @@ private slots:
         QVERIFY(w.findChild<QPushButton*>("upgrade_Button")->isEnabled());
     }
 
+    // The first local file of a drop; a drop without one changes nothing.
     void dropTakesFirstLocalFile()
     {
         MainWindow w;
-        for (const QList<QUrl>& urls :
-             {QList<QUrl>{QUrl::fromLocalFile("/data/first.pkg"), QUrl("file:/data/b")},
-              {QUrl("http://example.invalid/x.pkg")},
-              {}}) {
+        for (const char* dropped :
+             {"file:/data/first.pkg file:/data/b", "http://example.invalid/x.pkg", ""}) {
             QMimeData data;
-            data.setUrls(urls);
+            data.setUrls(QUrl::fromStringList(QString(dropped).split(' ', Qt::SkipEmptyParts)));
             QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-            QCoreApplication::sendEvent(&w, &enter);
-            QVERIFY(enter.isAccepted());
             QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-            QCoreApplication::sendEvent(&w, &drop);
+            QVERIFY(QCoreApplication::sendEvent(&w, &enter) && enter.isAccepted() &&
+                    QCoreApplication::sendEvent(&w, &drop));
             QCOMPARE(text(w, "upgrade_filename_lineEdit"), QString("/data/first.pkg"));
         }
     }
 
-    // An upgrade that ends rebuilds the type list and selects the type it used again.
-    void typeListRebuilt_data()
-    {
-        QTest::addColumn<QString>("mode");
-        QTest::addColumn<int>("chosen");
-        QTest::addColumn<QString>("selected");
-        QTest::addColumn<bool>("fileKept");
-        QTest::newRow("Simple MTD") << "Simple" << 2 << "MTD" << true;
-        QTest::newRow("Full SOC&ARM") << "Full" << 2 << "SOC&ARM" << true;
-        QTest::newRow("Full partition") << "Full" << 5 << "SOC" << false;
-        QTest::newRow("Simple partition selects nothing") << "Simple" << 4 << "" << true;
-    }
+    // An upgrade that ends rebuilds the type list and selects the type it used again; a partition has no
+    // entry of its own, and in Full mode its file is dropped too. Mode, entry chosen, entry selected after,
+    // file kept.
     void typeListRebuilt()
     {
-        QFETCH(QString, mode);
-        QFETCH(int, chosen);
-        QFETCH(QString, selected);
-        QFETCH(bool, fileKept);
-        QVERIFY(writeFile("config.ini", "[upgrade]\nmode=" + mode.toUtf8() + "\npath=/data/k.img"));
-        MainWindow w;
-        auto* types = w.findChild<QComboBox*>("upgrade_type_comboBox");
-        types->addItems({"mtd0:\"boot\"", "mtd1:\"kernel\""});
-        activate(w, "upgrade_type_comboBox", chosen);
-        emit w.findChild<DeviceSession*>()->upgradeStatus(8);
-        QCOMPARE(types->currentText(), selected);
-        QCOMPARE(types->count(), mode == "Full" ? 4 : 3);
-        QCOMPARE(text(w, "upgrade_filename_lineEdit").isEmpty(), !fileKept);
+        for (const char* row : {"Simple 2 MTD 1", "Full 2 SOC&ARM 1", "Full 5 SOC 0", "Simple 4 - 1"}) {
+            const QStringList cells = QString(row).split(' ');
+            QVERIFY(writeFile("config.ini", "[upgrade]\nmode=" + cells[0].toUtf8() + "\npath=/data/k.img"));
+            MainWindow w;
+            auto* types = w.findChild<QComboBox*>("upgrade_type_comboBox");
+            types->addItems({"mtd0:\"boot\"", "mtd1:\"kernel\""});
+            activate(w, "upgrade_type_comboBox", cells[1].toInt());
+            emit w.findChild<DeviceSession*>()->upgradeStatus(8);
+            QCOMPARE(types->currentText(), cells[2] == "-" ? QString() : cells[2]);
+            QCOMPARE(types->count(), cells[0] == "Full" ? 4 : 3);
+            QCOMPARE(text(w, "upgrade_filename_lineEdit").isEmpty(), cells[3] == "0");
+        }
     }
 
     void logoIsShown()
@@ -223,6 +215,70 @@ private slots:
         QVERIFY(writeFile("data.tar.gz", "x") && writeFile("config.ini", "[upgrade]\nlanguage=English"));
         MainWindow w;
         QCOMPARE(w.findChild<QLabel*>("label_21")->text(), QString("exist"));
+    }
+
+    // The shell's pure rules: address checks, entry patterns, the pad position and the upgrade type lists.
+    void textRules_data()
+    {
+        QTest::addColumn<QString>("rule");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("valid");
+        const auto rows = [](const char* rule, const QStringList& valid, const QStringList& invalid) {
+            for (const QString& text : valid)
+                QTest::addRow("%s %s", rule, qPrintable(text)) << rule << text << true;
+            for (const QString& text : invalid)
+                QTest::addRow("%s %s", rule, qPrintable(text)) << rule << text << false;
+        };
+        rows("host", {"192.168.1.254", "0.1.2.3", "010.001.002.003"},
+             {"192.168.1.0", "192.168.1.255", "10.255.2.3", "192.168.1", "192.168.1.256", "192.168.1.4.", "",
+              "a.b.c.d"});
+        rows("netmask", {"255.255.255.0", "0.0.0.0", "255.255.255.254", "255.128.0.0"},
+             {"255.255.255.255", "255.255.0.255", "255.253.0.0", "255.255.255.0x"});
+        rows("mac tail", {"a1:B2:c3"}, {"A1:B2", "A1-B2-C3", "G1:B2:C3", "1:B2:C3"});
+        rows("ip entry", {"192.168.100.88"}, {"192.168.100.256", "192.168.01.1"});
+        rows("port entry", {"0", "554", "65535"}, {"65536", "0554"});
+        rows("octet entry", {"aF"}, {"abc", "zz"});
+    }
+    void textRules()
+    {
+        QFETCH(QString, rule);
+        QFETCH(QString, text);
+        QFETCH(bool, valid);
+        const QMap<QString, const char*> patterns{{"ip entry", validators::kIpEntryPattern},
+                                                  {"port entry", validators::kPortEntryPattern},
+                                                  {"octet entry", validators::kOctetEntryPattern}};
+        int position = 0;
+        QRegExpValidator entry{QRegExp(patterns.value(rule))};
+        const bool accepted = rule == "host"       ? validators::isValidHostIp(text)
+                              : rule == "netmask"  ? validators::isValidNetmask(text)
+                              : rule == "mac tail" ? validators::isValidMacTail(text)
+                                                   : entry.validate(text, position) == QValidator::Acceptable;
+        QCOMPARE(accepted, valid);
+    }
+
+    void padPosition()
+    {
+        QCOMPARE(menu_pad_position(QSize(700, 400), QSize(346, 196)), QPoint(700 - 346 + 12, 400 - 196 + 10));
+        QCOMPARE(menu_pad_position(QSize(618, 425), QSize(346, 196)), QPoint(234, 184));
+        QCOMPARE(menu_pad_position(QSize(100, 50), QSize(346, 196)), QPoint(234, 136));
+    }
+
+    // The remembered type selects an entry of the mode's list, and the list shows a file type again after a
+    // refill. Mode, remembered type, entry, file type.
+    void upgradeTypes()
+    {
+        for (const char* row :
+             {"Simple SOC&ARM 0 1", "Simple MTD 2 4", "Full MTD 3 4", "Full SOC&ARM 2 3", "Full ARM 1 2"}) {
+            const QStringList cell = QString(row).split(' ');
+            const UpgradeTypeChoice choice = upgrade_type_from_setting(cell[0], cell[1]);
+            QVERIFY(choice.valid);
+            QCOMPARE(QString("%1 %2").arg(choice.index).arg(choice.file_type), cell[2] + " " + cell[3]);
+            QCOMPARE(upgrade_type_index(cell[0], cell[3].toInt()),
+                     cell[1] == "SOC&ARM" && cell[0] == "Simple" ? 0 : cell[2].toInt());
+            QCOMPARE(upgrade_types_for_mode(cell[0]).size(), cell[0] == "Full" ? 4 : 3);
+        }
+        QVERIFY(!upgrade_type_from_setting("Expert", "MTD").valid &&
+                upgrade_types_for_mode("Expert").isEmpty());
     }
 
 private:

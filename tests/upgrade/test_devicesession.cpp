@@ -8,6 +8,7 @@
 
 #include "camsimrun.h"
 #include "devicesession.h"
+#include "firmwarenames.h"
 #include "workdir.h"
 
 namespace
@@ -277,6 +278,46 @@ private slots:
         pump();
         QTRY_VERIFY(takenWhileBoxOpen >= 0);
         QVERIFY2(takenWhileBoxOpen < (24 << 20), qPrintable(QString::number(takenWhileBoxOpen)));
+    }
+
+    // The firmware name checks the faces apply, case-sensitive: upgrade type, file name, whether it suits.
+    // Partitions go by the camera's table; 6, the second partition, by "uImage".
+    void fileNameRules()
+    {
+        const QVector<PartitionRecord> partitions{{"mtd0:", "1", "1", "\"boot\""},
+                                                  {"mtd1:", "1", "1", "\"kernel\""},
+                                                  {"mtd2:", "1", "1", "\"rootfs\""}};
+        for (const char* row : {"1 x_SOC_1.pkg 1", "1 x_soc_1.pkg 0", "1 x_SOC_1.bin 0", "2 ARM_v1.bin 1",
+                                "2 ARM_v1.pkg 0", "3 SOC_only.pkg 0", "3 SOC_ARM.pkg 1", "4 any.img 1",
+                                "4 any.bin 0", "6 uImage-3.bin 1", "6 kernel.bin 0", "5 boot_v2.bin 1",
+                                "5 rootfs.bin 0", "7 rootfs.bin 1", "7 rootfs.img 0", "8 x.bin 0"}) {
+            const QStringList cell = QString(row).split(' ');
+            QVERIFY2(file_name_matches_type(cell[0].toInt(), cell[1], partitions) == (cell[2] == "1"), row);
+        }
+    }
+
+    // An MTD image against the camera (model AB12, letter D): TYPE1 the model between "_" and ".", TYPE2 the
+    // letter after the third "V". Work type, file name, whether it suits.
+    void mtdNameAgainstCamera()
+    {
+        for (const char* row :
+             {"1 fw_AB12.img 1", "1 fw_AB13.img 0", "1 fwAB12.img 0", "1 fw.x_AB12 0", "2 aVbVcVD.img 1",
+              "2 aVbVcVE.img 0", "2 aVbVDcVE.img 0", "2 aVbVD.img 0", "2 aVbVcV 0"}) {
+            const QStringList cell = QString(row).split(' ');
+            QVERIFY2(mtd_name_matches_device(cell[0].toInt(), cell[1], "AB12", "D") == (cell[2] == "1"), row);
+        }
+    }
+
+    // The letter and the model a version report gives; without a model the previous one stays.
+    void versionReport()
+    {
+        for (const char* row : {"V2.7.3D MODEL: IPC200.R2 2026-05-17|D|IPC200", "V2.7.3D build 5|D|previous",
+                                "V1.0.0A MODEL: X1.|A|X1", "V1.0.0A MODEL: X9 rev|A|X9 rev",
+                                "V1.0.0A MODEL: .R2|A|previous", "MODEL||previous"}) {
+            const QStringList cell = QString(row).split('|');
+            QCOMPARE(soc_version_letter_of(cell[0]) + "|" + model_name_of(cell[0], "previous"),
+                     cell[1] + "|" + cell[2]);
+        }
     }
 };
 
