@@ -14,6 +14,7 @@
 namespace
 {
 const QByteArray kArchive = QByteArray("camera settings ").repeated(320); // three 'B' 2 chunks
+const QString kPlainName = "cfg-1." + QString(58, '_');                   // A-Z a-z 0-9 . _ - up to 64
 const QByteArray kVersion = "V2.7.3D MODEL: IPC200.R2 2026-05-17";
 
 QByteArray md5(const QByteArray& bytes)
@@ -128,7 +129,7 @@ private slots:
         add("backup", "", "backup", "B1+ saved ok");
         add("backup TYPE2 coalesced", "TYPE2 coalesce-records", "backup", "B1+ saved ok");
         add("backup to a chosen file", "backup-name=../x", "backup out.tgz", "B1+ saved ok");
-        add("plain announced name", "backup-name=cfg-1.tar_gz", "backup", "B1+ saved ok");
+        add("plain name of 64", "backup-name=" + kPlainName, "backup", "B1+ saved ok");
         add("camera fails", "backup-fail", "backup", "failed fail(camera reported a failed backup)");
         add("camera fails, first", "backup-fail", "first backup",
             "failed fail(camera reported a failed backup)");
@@ -206,8 +207,8 @@ private slots:
             QCOMPARE(trace.report.partitions.size(), 5);
             QCOMPARE(trace.report.partitions[2].device + trace.report.partitions[2].name, "mtd2:\"rootfs\"");
         } else if (op == "backup" && events.endsWith(" ok")) {
-            const bool plain = args.join(' ').contains("cfg-1");
-            QCOMPARE(readFile(plain ? "cfg-1.tar_gz" : "data.tar.gz"), kArchive);
+            const bool plain = args.join(' ').contains(kPlainName);
+            QCOMPARE(readFile(plain ? kPlainName : "data.tar.gz"), kArchive);
             QCOMPARE(readFile("data.tar.gz_bak"), plain ? "" : "previous archive");
         } else if (op == "backup out.tgz") {
             QCOMPARE(readFile("out.tgz"), kArchive);
