@@ -1,5 +1,5 @@
-// The window's own behaviour: config.ini at start and at a confirmed exit, languages, the work type, drops,
-// the upgrade type list and the logo, each in a fresh working directory.
+// The window's own behaviour, each case in a fresh working directory: config.ini at start and at a confirmed
+// exit, languages, the work type, drops, the upgrade type list and the logo; and the shell's pure rules.
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>

@@ -1,6 +1,6 @@
 // DeviceSession against camsim on loopback (127.0.0.30-59): every operation in both record layouts, every
 // status a camera sends, the request the camera logged, and whether the connection was still open when each
-// outcome was reported.
+// outcome was reported. Then the firmware name rules the faces apply before a session starts.
 #include <QCryptographicHash>
 #include <QTcpServer>
 #include <QTcpSocket>
