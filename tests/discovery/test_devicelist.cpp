@@ -179,6 +179,7 @@ private slots:
         Rig rig;
         QVERIFY(rig.start());
         QVERIFY(QByteArray(QTest::currentDataTag()).startsWith("no row") || rig.choose(0));
+        const QString id = rig.tree->currentItem() ? rig.tree->currentItem()->text(6) : QString();
         const int before = received("CONFIGNET").size(), searches = received("SEARCH").size();
         rig.fill(form);
         rig.click("set_net_pushButton");
@@ -194,10 +195,9 @@ private slots:
         QCOMPARE(received("SEARCH").size(), searches + 1);
         const QStringList f = form.replace('-', "").split(' ');
         QCOMPARE(received("CONFIGNET").mid(before),
-                 QStringList{"CONFIGNET\nDevice ID:" + rig.tree->topLevelItem(0)->text(6) +
-                             "\nClient ID:" + rig.clientId() + "\ndhcp=" + f[0] + "\nipaddr=" + f[1] +
-                             "\nnetmask=" + f[2] + "\ngateway=" + f[3] + "\nfdns=" + f[4] +
-                             "\nmacaddr=02:5A:C3:" + f.mid(5).join(':')});
+                 QStringList{"CONFIGNET\nDevice ID:" + id + "\nClient ID:" + rig.clientId() + "\ndhcp=" +
+                             f[0] + "\nipaddr=" + f[1] + "\nnetmask=" + f[2] + "\ngateway=" + f[3] +
+                             "\nfdns=" + f[4] + "\nmacaddr=02:5A:C3:" + f.mid(5).join(':')});
     }
 
     // Asked "reboot?", the operator answers Ok after the list changed: only the camera asked about reboots.
