@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "benchsupport.h"
 #include "camsimrun.h"
 #include "rollout.h"
 #include "tcprecord.h"
@@ -30,31 +31,6 @@ const int kRecordSize = 2320; // TYPE1
 QString camera(int index)
 {
     return QStringLiteral("127.0.0.%1").arg(240 + index);
-}
-
-void makeFirmware(const QString& path, qint64 mib)
-{
-    QFile file(path);
-    file.open(QIODevice::WriteOnly);
-    QByteArray block(1 << 20, '\0');
-    quint32 seed = 0x9e3779b9;
-    for (qint64 i = 0; i < mib; ++i) {
-        for (int j = 0; j < block.size(); j += 4) {
-            seed = seed * 1664525u + 1013904223u;
-            qToLittleEndian(seed, block.data() + j);
-        }
-        file.write(block);
-    }
-}
-
-qint64 peakRssKiB()
-{
-    QFile status("/proc/self/status");
-    status.open(QIODevice::ReadOnly);
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    return -1;
 }
 
 // Milliseconds on the cameras' clock from the first connection after `fromMs` to the last of the `kCameras`

@@ -22,6 +22,7 @@
 #include <functional>
 #include <cstdio>
 
+#include "benchsupport.h"
 #include "camsimrun.h"
 #include "mainwindow.h"
 
@@ -36,31 +37,6 @@ QString md5Hex(const QString& path)
     QCryptographicHash hash(QCryptographicHash::Md5);
     hash.addData(&file);
     return QString::fromLatin1(hash.result().toHex());
-}
-
-void makeFirmware(const QString& path, qint64 mib)
-{
-    QFile file(path);
-    file.open(QIODevice::WriteOnly);
-    QByteArray block(1 << 20, '\0');
-    quint32 seed = 0x9e3779b9;
-    for (qint64 i = 0; i < mib; ++i) {
-        for (int j = 0; j < block.size(); j += 4) {
-            seed = seed * 1664525u + 1013904223u;
-            qToLittleEndian(seed, block.data() + j);
-        }
-        file.write(block);
-    }
-}
-
-qint64 peakRssKiB()
-{
-    QFile status("/proc/self/status");
-    status.open(QIODevice::ReadOnly);
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    return -1;
 }
 
 // Milliseconds on the camera's clock from the n-th 'U' request it received to the 'U' 3 that followed it.

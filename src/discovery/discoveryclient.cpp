@@ -3,7 +3,6 @@
 #include <QDebug>
 #include <QMetaObject>
 #include <QThread>
-#include <QTimer>
 #include <QUdpSocket>
 #include <QUuid>
 
@@ -27,10 +26,11 @@ DiscoveryClient::DiscoveryClient(QObject* parent) : QObject(parent)
     // milliseconds.
     m_parsers.setExpiryTimeout(-1);
     m_parsers.start(QRunnable::create([] {}));
-    connect(multicast_socket, &QUdpSocket::readyRead, this, &DiscoveryClient::readPending);
-    connect(unicast_socket, &QUdpSocket::readyRead, this, &DiscoveryClient::readPending);
-    // Linux hands unicast datagrams for the shared address to the socket bound last: the sending one.
-    connect(send_socket, &QUdpSocket::readyRead, this, &DiscoveryClient::readPending);
+    // Linux hands unicast datagrams for the shared address to the socket bound last, the sending one, so all
+    // three are read. Each only on its own readyRead: Qt stops notifying a socket whose readyRead came and went
+    // while another handler had already emptied it.
+    for (QUdpSocket* socket : {multicast_socket, unicast_socket, send_socket})
+        connect(socket, &QUdpSocket::readyRead, this, [this, socket] { readFrom(socket); });
 }
 
 DiscoveryClient::~DiscoveryClient()
@@ -150,26 +150,11 @@ void DiscoveryClient::sendCommand(const QString& text, const QString& deviceId)
     send_socket->writeDatagram(discovery::encodeMessage(text), *group_address, discovery::Port);
 }
 
-void DiscoveryClient::readPending()
+// A flood is read a batch per notification, so the event loop keeps painting in between.
+void DiscoveryClient::readFrom(QUdpSocket* socket)
 {
-    m_readScheduled = false;
-    int budget = ReadBatch;
-    for (QUdpSocket* socket : {multicast_socket, unicast_socket, send_socket})
-        readFrom(socket, &budget);
-    // A flood is read a batch at a time, so the event loop keeps painting in between.
-    if (budget == 0 && !m_readScheduled) {
-        m_readScheduled = true;
-        QTimer::singleShot(0, this, &DiscoveryClient::readPending);
-    }
-}
-
-void DiscoveryClient::readFrom(QUdpSocket* socket, int* budget)
-{
-    if (!socket->isValid())
-        return;
     QVector<QByteArray> batch;
-    while (*budget > 0 && socket->hasPendingDatagrams()) {
-        --*budget;
+    for (int budget = ReadBatch; budget > 0 && socket->hasPendingDatagrams(); --budget) {
         const qint64 size = socket->pendingDatagramSize();
         QByteArray datagram(int(qBound<qint64>(0, size, 65536)), Qt::Uninitialized);
         const qint64 read = socket->readDatagram(datagram.data(), datagram.size());

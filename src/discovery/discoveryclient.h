@@ -69,8 +69,7 @@ signals:
 
 private:
     void sendCommand(const QString& text, const QString& deviceId);
-    void readPending();
-    void readFrom(QUdpSocket* socket, int* budget);
+    void readFrom(QUdpSocket* socket);
     void deliver(quint64 generation, const QVector<discovery::Reply>& replies);
     void acceptReply(const Dev_info& record);
     void acceptAcknowledgement(const Dev_info& record, bool succeeded);
@@ -87,7 +86,6 @@ private:
 
     QThreadPool m_parsers;
     int m_backlog = 0;
-    bool m_readScheduled = false;
     // Replies parsed for an earlier search are not listed in a later one.
     quint64 m_generation = 0;
     QSet<QString> m_seen;

@@ -5,6 +5,7 @@
 #include <QDebug>
 #include <QMenu>
 #include <QMessageBox>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -23,45 +24,20 @@ enum Column {
     ColumnDhcp = 8,
 };
 
-bool byAddress(const Dev_info& left, const Dev_info& right)
+QTreeWidgetItem* deviceRow(const Dev_info& device, int position)
 {
-    return left.ipaddr < right.ipaddr;
+    auto* item = new QTreeWidgetItem;
+    // A number, so that the sorted view keeps 1, 2, ... 10 in order.
+    item->setData(ColumnNo, Qt::DisplayRole, position);
+    const QString fields[] = {device.ipaddr, device.netmask,   device.gateway, device.macaddr,
+                              device.uptime, device.device_id, device.fdns};
+    for (int column = ColumnIp; column <= ColumnFdns; ++column) {
+        if (!fields[column - ColumnIp].isEmpty())
+            item->setText(column, fields[column - ColumnIp]);
+    }
+    item->setText(ColumnDhcp, device.dhcp ? QStringLiteral("true") : QStringLiteral("false"));
+    return item;
 }
-
-// A device's row. Its number is its position in the device list, looked up when shown or sorted: a device
-// inserted above moves every later number by one, and nothing has to be rewritten for it.
-class DeviceRow : public QTreeWidgetItem
-{
-public:
-    DeviceRow(const Dev_info& device, const QVector<Dev_info>* devices) : m_device(device), m_devices(devices)
-    {
-        const QString fields[] = {device.ipaddr, device.netmask,   device.gateway, device.macaddr,
-                                  device.uptime, device.device_id, device.fdns};
-        for (int column = ColumnIp; column <= ColumnFdns; ++column) {
-            if (!fields[column - ColumnIp].isEmpty())
-                setText(column, fields[column - ColumnIp]);
-        }
-        setText(ColumnDhcp, device.dhcp ? QStringLiteral("true") : QStringLiteral("false"));
-    }
-
-    QVariant data(int column, int role) const override
-    {
-        if (column != ColumnNo || role != Qt::DisplayRole)
-            return QTreeWidgetItem::data(column, role);
-        // Devices with the same address sit together, in their order of arrival.
-        auto entry = std::lower_bound(m_devices->begin(), m_devices->end(), m_device, byAddress);
-        while (entry != m_devices->end() && entry->ipaddr == m_device.ipaddr) {
-            if (entry->device_id == m_device.device_id)
-                return int(entry - m_devices->begin()) + 1;
-            ++entry;
-        }
-        return QVariant();
-    }
-
-private:
-    const Dev_info m_device;
-    const QVector<Dev_info>* m_devices;
-};
 
 } // namespace
 
@@ -107,12 +83,35 @@ void MainWindow::insertData(Dev_info record)
     if (record.client_id != client_id)
         return;
     // Ascending by address text; equal addresses keep their order of arrival.
-    const auto position = std::upper_bound(device_list.begin(), device_list.end(), record, byAddress);
+    const auto position = std::upper_bound(
+        device_list.begin(), device_list.end(), record,
+        [](const Dev_info& left, const Dev_info& right) { return left.ipaddr < right.ipaddr; });
+    const int row = int(position - device_list.begin());
     device_list.insert(position, record);
-    // One row in, sorted into place; the rows below show their new numbers when next painted.
-    ui->treeWidget->addTopLevelItem(new DeviceRow(record, &device_list));
-    ui->treeWidget->viewport()->update();
+
+    // One row in now. The positions shown and the view's order follow once per turn of the event loop: a burst
+    // of replies adds hundreds of rows per turn, and renumbering and sorting after each would stall.
+    ui->treeWidget->setSortingEnabled(false);
+    ui->treeWidget->addTopLevelItem(deviceRow(record, row + 1));
+    if (!device_rows_pending) {
+        device_rows_pending = true;
+        QTimer::singleShot(0, this, &MainWindow::renumber_device_rows);
+    }
     ui->label_3->setText(tr("Devices: ") + QString::number(device_list.size()));
+}
+
+void MainWindow::renumber_device_rows()
+{
+    device_rows_pending = false;
+    QHash<QString, int> positions;
+    for (int index = 0; index < device_list.size(); ++index)
+        positions.insert(device_list.at(index).device_id, index + 1);
+    QTreeWidget* view = ui->treeWidget;
+    for (int index = 0; index < view->topLevelItemCount(); ++index) {
+        QTreeWidgetItem* item = view->topLevelItem(index);
+        item->setData(ColumnNo, Qt::DisplayRole, positions.value(item->text(ColumnDeviceId)));
+    }
+    view->setSortingEnabled(true);
 }
 
 void MainWindow::onGrpMenuTriggered(QAction* action)

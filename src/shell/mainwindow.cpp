@@ -90,8 +90,6 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
 
 MainWindow::~MainWindow()
 {
-    // The rows read their numbers from device_list, which goes before the widgets do.
-    ui->treeWidget->clear();
     delete ui;
     delete osd_address;
 }

@@ -127,6 +127,7 @@ private:
     bool addGroup();
     void send(cmdType cmd);
     void insertData(Dev_info record);
+    void renumber_device_rows();
     bool check_network_info();
     void fill_network_form(QTreeWidgetItem* item);
     bool network_form_complete() const;
@@ -183,6 +184,7 @@ private:
     QString request_id;
     bool client_id_fixed = true;
     QVector<Dev_info> device_list;
+    bool device_rows_pending = false;
     bool backup_started = false;
     QMenu* item_menu = nullptr;
     QAction* upgrade_action = nullptr;

@@ -265,9 +265,11 @@ void DeviceSession::handleUpgrade(const DeviceRecord& record)
         completeStream();
     switch (record.status) {
     case 0:
-        if (upgrading)
+        // Reported before streaming: a file that cannot be read ends the upgrade, and that must be the last word.
+        emit upgradeStatus(record.status);
+        if (upgrading && m_operation == Operation::Upgrade)
             startStream(m_streamPath);
-        break;
+        return;
     case 5:
         m_flashing = upgrading;
         break;
@@ -389,7 +391,8 @@ void DeviceSession::failBackup(const QString& reason)
 
 void DeviceSession::handleRestore(const DeviceRecord& record)
 {
-    if (record.status == 4)
+    // Restoring or refusing the archive: either way the camera has all of it.
+    if (record.status == 4 || record.status == 5)
         completeStream();
     switch (record.status) {
     case 3:
@@ -500,16 +503,13 @@ void DeviceSession::onSocketError(QAbstractSocket::SocketError error)
         return;
     const QString text = m_socket->errorString();
     m_lastError = text;
+    const bool connecting = m_connectTimer->isActive();
     const bool flashed = m_operation == Operation::Upgrade && m_flashing;
     const Operation operation = takeOperation();
-    // The stream and a half-received archive end with the connection.
-    m_stream.reset();
-    m_streamActive = false;
-    if (m_archive)
-        m_archive->cancelWriting();
-    m_archive.reset();
-    if (m_connectTimer->isActive()) {
-        dropSocket();
+    // The connection is over: it goes with its stream and a half-received archive before anyone is told, so a
+    // face never finds it still open.
+    dropSocket();
+    if (connecting) {
         emit connectFailed(text);
         emit socketError(error, text);
         return;

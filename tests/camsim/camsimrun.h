@@ -1,14 +1,11 @@
 #ifndef CAMSIMRUN_H
 #define CAMSIMRUN_H
 
-#include <QByteArray>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QList>
 #include <QProcess>
-#include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
 #include <functional>
@@ -42,24 +39,17 @@ public:
         process.waitForFinished(1000);
     }
 
-    QList<QJsonObject> events() const
-    {
-        QList<QJsonObject> all;
-        QFile file(eventsPath);
-        if (!file.open(QIODevice::ReadOnly))
-            return all;
-        for (const QByteArray& line : file.readAll().split('\n'))
-            if (!line.isEmpty())
-                all.append(QJsonDocument::fromJson(line).object());
-        return all;
-    }
-
-    QList<QJsonObject> events(const QString& name) const
+    // Every event logged so far, or those named name.
+    QList<QJsonObject> events(const QString& name = QString()) const
     {
         QList<QJsonObject> matching;
-        for (const QJsonObject& e : events())
-            if (e.value("event") == name)
+        QFile file(eventsPath);
+        for (const QByteArray& line :
+             file.open(QIODevice::ReadOnly) ? file.readAll().split('\n') : QList<QByteArray>()) {
+            const QJsonObject e = QJsonDocument::fromJson(line).object();
+            if (!line.isEmpty() && (name.isEmpty() || e.value("event") == name))
                 matching.append(e);
+        }
         return matching;
     }
 

@@ -30,17 +30,11 @@ QString address(int index)
     return QStringLiteral("127.0.0.%1").arg(200 + index);
 }
 
-void writeFile(const QString& path, const QByteArray& content)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(content);
-}
-
 bool startCameras(CamsimRun& camsim, int count, const QStringList& extra)
 {
-    writeFile(camsim.dir.filePath("cams.json"),
-              QJsonDocument(QJsonArray{QJsonObject{{"version", kQuotedVersion}}}).toJson());
+    if (!writeFile(camsim.dir.filePath("cams.json"),
+                   QJsonDocument(QJsonArray{QJsonObject{{"version", kQuotedVersion}}}).toJson()))
+        return false;
     QStringList args{"--no-discovery",
                      "--no-rtsp",
                      "--no-visca",
@@ -158,7 +152,7 @@ void TestRollout::outcomes()
     ScopedWorkDir dir;
     CamsimRun camsim;
     QVERIFY(startCameras(camsim, cameras, faults));
-    writeFile(kFirmware, QByteArray(kFirmwareSize, 'f'));
+    QVERIFY(writeFile(kFirmware, QByteArray(kFirmwareSize, 'f')));
 
     Rollout rollout;
     for (int i = 0; i < cameras; ++i)
@@ -224,8 +218,8 @@ void TestRollout::outcomes()
 void TestRollout::stopInTheWindow()
 {
     ScopedWorkDir dir;
-    writeFile("config.ini", "[upgrade]\nlanguage=English\nmodel_type=true\n");
-    writeFile(kFirmware, QByteArray(kFirmwareSize, 'f'));
+    QVERIFY(writeFile("config.ini", "[upgrade]\nlanguage=English\nmodel_type=true\n"));
+    QVERIFY(writeFile(kFirmware, QByteArray(kFirmwareSize, 'f')));
     CamsimRun camsim;
     QVERIFY(startCameras(camsim, 3, {}));
     DialogAnswerer answers;
@@ -291,9 +285,9 @@ void TestRollout::commandLine()
     QFETCH(int, exitStatus);
     QFETCH(QString, result);
     ScopedWorkDir dir;
-    writeFile(kFirmware, QByteArray(kFirmwareSize, 'f'));
-    writeFile("hosts.txt",
-              QString("# two cameras\n%1\n\n%2  # the second\n").arg(address(0), address(1)).toUtf8());
+    QVERIFY(writeFile(kFirmware, QByteArray(kFirmwareSize, 'f')));
+    QVERIFY(writeFile("hosts.txt",
+                      QString("# two cameras\n%1\n\n%2  # the second\n").arg(address(0), address(1)).toUtf8()));
     CamsimRun camsim;
     QVERIFY(startCameras(camsim, 2, faults));
     QProcess cli;

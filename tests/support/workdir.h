@@ -2,6 +2,7 @@
 #define TEST_WORKDIR_H
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 // Runs a test in a fresh, empty working directory and goes back afterwards: the tool keeps its files
@@ -21,5 +22,17 @@ private:
     QString m_previous;
     QTemporaryDir m_dir;
 };
+
+inline bool writeFile(const QString& path, const QByteArray& content)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
+
+inline QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 
 #endif // TEST_WORKDIR_H

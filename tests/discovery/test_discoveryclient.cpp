@@ -1,0 +1,180 @@
+// DiscoveryClient on the private LAN of scripts/simlan, against camsim: what it lists, what the cameras
+// received, and what it reports back. Skips when not started by simlan.
+#include <QJsonArray>
+#include <QUdpSocket>
+#include <QUuid>
+#include <QtTest>
+
+#include "camsimrun.h"
+#include "discoveryclient.h"
+
+namespace
+{
+struct Client {
+    Client()
+    {
+        client.setClientId(QUuid::createUuid().toString(QUuid::Id128));
+        QObject::connect(&client, &DiscoveryClient::deviceFound, [this](const Dev_info& d) { found << d; });
+        QObject::connect(&client, &DiscoveryClient::acknowledged,
+                         [this](const QString& id, bool ok) { acks << id + (ok ? " ok" : " failed"); });
+    }
+    DiscoveryClient client;
+    QList<Dev_info> found;
+    QStringList acks;
+};
+
+const QString kTool = qEnvironmentVariable("SIMLAN_TOOL_IP");
+
+QList<QJsonObject> events(const QString& name)
+{
+    return CamsimRun(qEnvironmentVariable("SIMLAN_EVENTS")).events(name);
+}
+
+QJsonArray cameras()
+{
+    return events("ready").value(0)["cameras"].toArray();
+}
+
+// Datagrams the cameras received on the group that begin with head.
+QStringList received(const QString& head)
+{
+    QStringList texts;
+    for (const QJsonObject& e : events("udp_in"))
+        if (e["to"] == "group" && e["text"].toString().startsWith(head))
+            texts << e["text"].toString();
+    return texts;
+}
+
+// Datagrams that only look like camera answers, unicast to the tool.
+void forge(const QStringList& texts)
+{
+    QUdpSocket sender;
+    for (int i = 0; i < texts.size(); ++i) {
+        sender.writeDatagram(texts[i].toLatin1(), QHostAddress(kTool), 8005);
+        if (i % 50 == 49)
+            QTest::qWait(2);
+    }
+}
+} // namespace
+
+class TestDiscoveryClient : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        if (kTool.isEmpty())
+            QSKIP("runs only inside scripts/simlan");
+        QVERIFY(!cameras().isEmpty());
+    }
+
+    // Once per camera, whether it answers by multicast, unicast or both; never another client's answers.
+    void searchListsEveryCamera()
+    {
+        Client mine;
+        QCOMPARE(mine.client.open(kTool), DiscoveryClient::OpenResult::Ok);
+        const int count = cameras().size();
+        for (int search = 0; search < 2; ++search) {
+            mine.found.clear();
+            mine.client.search();
+            QTRY_COMPARE_WITH_TIMEOUT(mine.found.size(), count, 15000);
+        }
+        forge({"REPLY OK \r\nClient ID:" + QString(32, 'f') + "\r\nDevice ID:" + QString(32, 'F')});
+        QTest::qWait(300);
+        QCOMPARE(mine.found.size(), count);
+        QCOMPARE(mine.client.deviceCount(), count);
+        QMap<QString, QString> listed, expected;
+        for (const Dev_info& d : mine.found) {
+            QCOMPARE(d.client_id, mine.client.clientId());
+            listed.insert(d.ipaddr,
+                          QStringList({d.device_id, d.macaddr, d.dhcp ? "dhcp" : "static"}).join(' '));
+        }
+        for (const QJsonValue& c : cameras())
+            expected.insert(c["address"].toString(), c["device_id"].toString() + " " + c["mac"].toString() +
+                                                         (c["dhcp"].toBool() ? " dhcp" : " static"));
+        QCOMPARE(listed, expected);
+    }
+
+    // The bytes each camera received, and one acknowledgement per command however often it arrives.
+    void commandsAcknowledgedOnce()
+    {
+        Client mine;
+        QCOMPARE(mine.client.open(kTool), DiscoveryClient::OpenResult::Ok);
+        const QJsonObject camera = cameras().at(0).toObject();
+        const QString id = camera["device_id"].toString();
+        discovery::NetworkSettings settings;
+        settings.ipaddr = camera["address"].toString();
+        settings.netmask = "255.254.0.0";
+        settings.gateway = "198.18.0.1";
+        settings.fdns = "198.18.0.53";
+        const char* mac[] = {"02", "5A", "C3", "AB", "CD", "EF"};
+        std::copy(std::begin(mac), std::end(mac), settings.mac);
+        discovery::NetworkSettings outside = settings;
+        outside.gateway = "198.20.0.1";
+
+        // Each camera answers twice here (multicast and unicast); both copies arrive before the next command.
+        const auto answered = [&](int count) {
+            const bool arrived = QTest::qWaitFor([&] { return mine.acks.size() >= count; });
+            QTest::qWait(100);
+            return arrived;
+        };
+        mine.client.flicker(id, true);
+        QVERIFY(answered(1));
+        mine.client.flicker(id, false);
+        QVERIFY(answered(2));
+        mine.client.configure(id, settings);
+        QVERIFY(answered(3));
+        mine.client.configure(id, outside);
+        QVERIFY(answered(4));
+        mine.client.reboot(id);
+        QVERIFY(answered(5));
+        forge(QVector<QString>(40, "SUCCEED *\nClient ID:" + mine.client.clientId() + "\nDevice ID:" + id)
+                  .toList());
+        QTest::qWait(300);
+        QCOMPARE(mine.acks, QStringList({id + " ok", id + " ok", id + " ok", id + " failed", id + " ok"}));
+
+        const QString ids = "\nDevice ID:" + id + "\nClient ID:" + mine.client.clientId();
+        const QString config =
+            "CONFIGNET" + ids + "\ndhcp=0\nipaddr=" + settings.ipaddr +
+            "\nnetmask=255.254.0.0\ngateway=%1\nfdns=198.18.0.53\nmacaddr=02:5A:C3:AB:CD:EF";
+        QCOMPARE(
+            received("CAMERA_FLICKER" + ids) + received("CONFIGNET" + ids) + received("CAMERA_REBOOT" + ids),
+            QStringList({"CAMERA_FLICKER" + ids + "\nstatus=open", "CAMERA_FLICKER" + ids + "\nstatus=close",
+                         config.arg("198.18.0.1"), config.arg("198.20.0.1"), "CAMERA_REBOOT" + ids}));
+    }
+
+    // Invented Device IDs from any host that saw a search: the list stops at 4096.
+    void atMost4096Devices()
+    {
+        Client mine;
+        QCOMPARE(mine.client.open(kTool), DiscoveryClient::OpenResult::Ok);
+        mine.client.search();
+        QStringList replies;
+        for (int i = 0; i < 4200; ++i)
+            replies << QString(
+                           "REPLY OK \r\nClient ID:%1\r\nDevice ID:F%2\r\nUptime=1\r\nDHCP=0\r\nIP=10.9.%3.%4"
+                           "\r\nMASK=255.255.0.0\r\nGATEWAY=10.9.0.1\r\nMAC=02:5A:C3:00:00:01\r\nFDNS=")
+                           .arg(mine.client.clientId())
+                           .arg(i, 31, 10, QChar('0'))
+                           .arg(i / 250)
+                           .arg(i % 250 + 1);
+        forge(replies);
+        QTRY_COMPARE_WITH_TIMEOUT(mine.found.size(), 4096, 15000);
+        QTest::qWait(300);
+        QCOMPARE(mine.found.size(), 4096);
+        QCOMPARE(mine.client.deviceCount(), 4096);
+    }
+
+    void setupFailures()
+    {
+        {
+            QUdpSocket holder; // holds the port without sharing it
+            QVERIFY(holder.bind(QHostAddress::AnyIPv4, 8005, QUdpSocket::DontShareAddress));
+            QCOMPARE(Client().client.open(kTool), DiscoveryClient::OpenResult::InitFailed);
+        }
+        QCOMPARE(Client().client.open("198.18.0.99"), DiscoveryClient::OpenResult::JoinFailed);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDiscoveryClient)
+#include "test_discoveryclient.moc"
