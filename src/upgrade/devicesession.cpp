@@ -277,7 +277,7 @@ void DeviceSession::handleUpgrade(const DeviceRecord& record)
     case 6:
     case 7:
     case 8: {
-        // These end the connection whatever the tool asked: a query, backup or restore under way fails with it.
+        // These end the connection whatever was asked: a query, backup or restore under way fails too.
         const Operation operation = takeOperation();
         dropSocket();
         emit upgradeStatus(record.status);
