@@ -265,7 +265,8 @@ void DeviceSession::handleUpgrade(const DeviceRecord& record)
         completeStream();
     switch (record.status) {
     case 0:
-        // Reported before streaming: a file that cannot be read ends the upgrade, and that must be the last word.
+        // Reported before streaming: a file that cannot be read ends the upgrade, and that must be the last
+        // word.
         emit upgradeStatus(record.status);
         if (upgrading && m_operation == Operation::Upgrade)
             startStream(m_streamPath);
@@ -432,6 +433,7 @@ bool DeviceSession::startStream(const QString& path)
     m_streamSent = 0;
     m_streamTotal = m_stream->size();
     m_streamActive = true;
+    m_streamReported = -1;
     m_progressClock.start();
     continueStream();
     return true;
@@ -459,12 +461,13 @@ void DeviceSession::continueStream()
     }
     if (m_streamSent == m_streamTotal)
         m_stream.reset();
-    // Counted as the camera takes bytes in, not as they are queued: a whole file can fit the queues, and a slow
-    // link must show. Once everything is queued, the system's queue is watched until it is empty.
+    // Counted as the camera takes bytes in, not as they are queued: a whole file can fit the queues, and a
+    // slow link must show. Once everything is queued, the system's queue is watched until it is empty. The
+    // last byte counts only when the camera says it has them all: a reset connection leaves nothing unsent
+    // either.
     const qint64 queued = unsentBytes();
-    m_streamActive = m_stream || queued > 0;
-    reportProgress(m_streamSent - queued, !m_streamActive);
-    if (m_streamActive && !m_stream)
+    reportProgress(qBound<qint64>(0, m_streamSent - queued, m_streamTotal - 1), false);
+    if (!m_stream && queued > 0)
         m_drainTimer->start(kProgressIntervalMs);
 }
 
@@ -491,9 +494,10 @@ qint64 DeviceSession::unsentBytes() const
 
 void DeviceSession::reportProgress(qint64 sent, bool force)
 {
-    if (!force && m_progressClock.elapsed() < kProgressIntervalMs)
+    if (sent <= m_streamReported || (!force && m_progressClock.elapsed() < kProgressIntervalMs))
         return;
     m_progressClock.restart();
+    m_streamReported = sent;
     emit streamProgress(sent, m_streamTotal);
 }
 

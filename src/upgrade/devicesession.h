@@ -138,6 +138,7 @@ private:
     std::unique_ptr<QFile> m_stream;
     qint64 m_streamTotal = 0;
     qint64 m_streamSent = 0; // queued on the socket
+    qint64 m_streamReported = -1;
     bool m_streamActive = false;
     QElapsedTimer m_progressClock;
 
