@@ -1,8 +1,8 @@
 // Search benchmark. Started as it is, it runs itself twice inside the private LAN (it never multicasts here):
 //   1000 cameras answering over one second, and 100 cameras answering in one burst.
-// Inside the LAN it times the search datagram to the last row listed by the tool, against a plain UDP receiver
-// that sends the same search and only counts the replies, in the same run, and samples the tool's threads.
-// The last line is machine-readable.
+// Inside the LAN it times the search datagram to the last row listed by the tool, against a plain UDP
+// receiver that sends the same search and only counts the replies, in the same run, and samples the tool's
+// threads. The last line is machine-readable.
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -166,10 +166,11 @@ QString insideLan(const QString& cameras, const QString& camsimArgs)
     QProcess lan;
     lan.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     lan.start(QStringLiteral(SIMLAN_PATH),
-              {"--cameras", cameras, "--camsim", QStringLiteral(CAMSIM_PATH), "--camsim-args", camsimArgs, "--",
-               QCoreApplication::applicationFilePath()});
+              {"--cameras", cameras, "--camsim", QStringLiteral(CAMSIM_PATH), "--camsim-args", camsimArgs,
+               "--", QCoreApplication::applicationFilePath()});
     lan.waitForFinished(600000);
-    const QStringList lines = QString::fromLocal8Bit(lan.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    const QStringList lines =
+        QString::fromLocal8Bit(lan.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
     for (const QString& line : lines)
         std::printf("  %s\n", qPrintable(line));
     return lines.value(lines.size() - 1);
@@ -217,9 +218,10 @@ int main(int argc, char** argv)
     const double plainMs = median(plain), toolMs = median(tool);
     const double ratio = plainMs > 0 && toolMs > 0 ? toolMs / plainMs : -1.0;
     listOnly(cameras);
-    std::printf("cameras %d, rounds %d (median): plain receiver %.1f ms to the last reply, tool %.1f ms to the last "
-                "row listed\n",
-                cameras, Rounds, plainMs, toolMs);
+    std::printf(
+        "cameras %d, rounds %d (median): plain receiver %.1f ms to the last reply, tool %.1f ms to the last "
+        "row listed\n",
+        cameras, Rounds, plainMs, toolMs);
     std::printf("cameras=%d ratio=%.2f peak_threads=%ld peak_rss_kib=%ld\n", cameras, ratio, peakThreads,
                 statusValue("VmHWM:"));
     return ratio > 0 ? 0 : 1;

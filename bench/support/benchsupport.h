@@ -6,7 +6,8 @@
 #include <QString>
 #include <QtEndian>
 
-// A firmware file of `mib` MiB of pseudo-random bytes: the same bytes on every run, nothing a link compresses.
+// A firmware file of `mib` MiB of pseudo-random bytes: the same bytes on every run, nothing a link
+// compresses.
 inline void makeFirmware(const QString& path, qint64 mib)
 {
     QFile file(path);

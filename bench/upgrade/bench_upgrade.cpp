@@ -1,7 +1,7 @@
-// Uploads a 64 MiB and a 512 MiB firmware to camsim on loopback, three times each through the tool's window and
-// as a plain TCP copy of the same bytes, alternating, and prints the time from the 'U' request to 'U' 3 for both
-// (taken from the camera's own event log, so both are measured at the same place), the ratio of the medians and
-// the tool's peak RSS. The last line is machine-readable.
+// Uploads a 64 MiB and a 512 MiB firmware to camsim on loopback, three times each through the tool's window
+// and as a plain TCP copy of the same bytes, alternating, and prints the time from the 'U' request to 'U' 3
+// for both (taken from the camera's own event log, so both are measured at the same place), the ratio of the
+// medians and the tool's peak RSS. The last line is machine-readable.
 //
 //   bench_upgrade [sizes in MiB...]      default: 64 512
 #include <QApplication>
@@ -19,14 +19,15 @@
 #include <QtEndian>
 
 #include <algorithm>
-#include <functional>
 #include <cstdio>
+#include <functional>
 
 #include "benchsupport.h"
 #include "camsimrun.h"
 #include "mainwindow.h"
 
-namespace {
+namespace
+{
 const char* const kCamera = "127.0.0.250";
 const int kRecordSize = 2320; // TYPE1
 
@@ -95,7 +96,8 @@ void answerBoxes()
     auto* timer = new QTimer(qApp);
     QObject::connect(timer, &QTimer::timeout, [] {
         if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
-            box->button(box->standardButtons() & QMessageBox::Ok ? QMessageBox::Ok : QMessageBox::Cancel)->click();
+            box->button(box->standardButtons() & QMessageBox::Ok ? QMessageBox::Ok : QMessageBox::Cancel)
+                ->click();
     });
     timer->start(50);
 }
@@ -190,8 +192,8 @@ int main(int argc, char** argv)
         }
         const double toolMs = median(tool), plainMs = median(plain);
         const double ratio = plainMs > 0 && toolMs > 0 ? toolMs / plainMs : 0.0;
-        std::printf("%4lld MiB %12.0f %12.0f %8.2f %10lld KiB\n", static_cast<long long>(mib), toolMs, plainMs,
-                    ratio, static_cast<long long>(peakRssKiB()));
+        std::printf("%4lld MiB %12.0f %12.0f %8.2f %10lld KiB\n", static_cast<long long>(mib), toolMs,
+                    plainMs, ratio, static_cast<long long>(peakRssKiB()));
         std::fflush(stdout);
         result += QStringLiteral(" ratio%1=%2").arg(mib).arg(ratio, 0, 'f', 2);
         QFile::remove(firmware);

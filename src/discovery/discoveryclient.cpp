@@ -27,8 +27,8 @@ DiscoveryClient::DiscoveryClient(QObject* parent) : QObject(parent)
     m_parsers.setExpiryTimeout(-1);
     m_parsers.start(QRunnable::create([] {}));
     // Linux hands unicast datagrams for the shared address to the socket bound last, the sending one, so all
-    // three are read. Each only on its own readyRead: Qt stops notifying a socket whose readyRead came and went
-    // while another handler had already emptied it.
+    // three are read. Each only on its own readyRead: Qt stops notifying a socket whose readyRead came and
+    // went while another handler had already emptied it.
     for (QUdpSocket* socket : {multicast_socket, unicast_socket, send_socket})
         connect(socket, &QUdpSocket::readyRead, this, [this, socket] { readFrom(socket); });
 }

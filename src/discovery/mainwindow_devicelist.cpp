@@ -89,8 +89,8 @@ void MainWindow::insertData(Dev_info record)
     const int row = int(position - device_list.begin());
     device_list.insert(position, record);
 
-    // One row in now. The positions shown and the view's order follow once per turn of the event loop: a burst
-    // of replies adds hundreds of rows per turn, and renumbering and sorting after each would stall.
+    // One row in now. The positions shown and the view's order follow once per turn of the event loop: a
+    // burst of replies adds hundreds of rows per turn, and renumbering and sorting after each would stall.
     ui->treeWidget->setSortingEnabled(false);
     ui->treeWidget->addTopLevelItem(deviceRow(record, row + 1));
     if (!device_rows_pending) {

@@ -3,16 +3,18 @@
 #include <QRegExp>
 #include <QStringList>
 
-namespace validators {
+namespace validators
+{
 
-const char* const kIpEntryPattern =
-    "((25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9][0-9]|[0-9])[\\.]){3}"
-    "(25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9][0-9]|[0-9])";
+const char* const kIpEntryPattern = "((25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9][0-9]|[0-9])[\\.]){3}"
+                                    "(25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9][0-9]|[0-9])";
 const char* const kOctetEntryPattern = "([0-9a-fA-F]{2})";
-const char* const kPortEntryPattern = "((6553[0-5])|655[0-2][0-9]|65[0-4][0-9]{2}|6[0-4][0-9]{3}|[1-5][0-9]{4}|"
-                                      "[1-9][0-9]{3}|[1-9][0-9]{2}|[1-9][0-9]|[0-9])";
+const char* const kPortEntryPattern =
+    "((6553[0-5])|655[0-2][0-9]|65[0-4][0-9]{2}|6[0-4][0-9]{3}|[1-5][0-9]{4}|"
+    "[1-9][0-9]{3}|[1-9][0-9]{2}|[1-9][0-9]|[0-9])";
 
-namespace {
+namespace
+{
 const char* const kHostAddressPattern = "\\b(?:(?:25[0-5]|2[0-4][0-9]|[01]?[0-9][0-9]?)\\.){3}"
                                         "(?:25[0-5]|2[0-4][0-9]|[01]?[0-9][0-9]?)\\b";
 const char* const kNetmaskPattern = "^(254|252|248|240|224|192|128|0)\\.0\\.0\\.0|"

@@ -4,7 +4,8 @@
 #include <QString>
 
 // Text rules for the addresses, netmasks, ports and MAC octets the operator types.
-namespace validators {
+namespace validators
+{
 
 // Entry patterns: what an edit accepts while typing.
 extern const char* const kIpEntryPattern;

@@ -1,6 +1,6 @@
 #include "mainwindow.h"
-#include "ui_mainwindow.h"
 #include "devicesession.h"
+#include "ui_mainwindow.h"
 
 #include <QCloseEvent>
 #include <QContextMenuEvent>
@@ -66,12 +66,13 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     discovery->setClientId(client_id);
     connect(discovery, &DiscoveryClient::deviceFound, this,
             [this](const Dev_info& device) { ReceiveThread(QVariant::fromValue(device), MSG_REPLY_OK); });
-    connect(discovery, &DiscoveryClient::acknowledged, this, [this](const QString& device_id, bool succeeded) {
-        Dev_info acknowledgement;
-        acknowledgement.client_id = client_id;
-        acknowledgement.device_id = device_id;
-        ReceiveThread(QVariant::fromValue(acknowledgement), succeeded ? MSG_SUCCEED : MSG_FAILED);
-    });
+    connect(discovery, &DiscoveryClient::acknowledged, this,
+            [this](const QString& device_id, bool succeeded) {
+                Dev_info acknowledgement;
+                acknowledgement.client_id = client_id;
+                acknowledgement.device_id = device_id;
+                ReceiveThread(QVariant::fromValue(acknowledgement), succeeded ? MSG_SUCCEED : MSG_FAILED);
+            });
     init_tcp_client();
     osd_socket = new QUdpSocket(this);
     osd_port = 1259;

@@ -23,9 +23,9 @@ void MainWindow::install_validators()
 
 void MainWindow::adjust_label_sizes()
 {
-    for (QLabel* label : {ui->label_4, ui->label_5, ui->label_6, ui->label_7, ui->label_8, ui->label_9, ui->label_10,
-                          ui->label_11, ui->label_12, ui->label_13, ui->label_20, ui->label_21, ui->label_22,
-                          ui->label_23})
+    for (QLabel* label :
+         {ui->label_4, ui->label_5, ui->label_6, ui->label_7, ui->label_8, ui->label_9, ui->label_10,
+          ui->label_11, ui->label_12, ui->label_13, ui->label_20, ui->label_21, ui->label_22, ui->label_23})
         label->adjustSize();
 }
 

@@ -11,7 +11,8 @@
 #include <QPixmap>
 #include <QTranslator>
 
-namespace {
+namespace
+{
 // One translator for the whole application, reloaded on each language change.
 QTranslator* translator = nullptr;
 // The toolkit's own texts (the Ok and Cancel of message boxes, the file dialog) in Chinese.
@@ -23,7 +24,8 @@ void install_toolkit_translation(const QString& language)
         toolkit_translator = new QTranslator;
     QApplication::removeTranslator(toolkit_translator);
     if (language == QLatin1String("Chinese") &&
-        toolkit_translator->load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::location(QLibraryInfo::TranslationsPath)))
+        toolkit_translator->load(QStringLiteral("qtbase_zh_CN"),
+                                 QLibraryInfo::location(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(toolkit_translator);
 }
 
@@ -52,8 +54,8 @@ void MainWindow::retranslate_form()
 {
     ui->retranslateUi(this);
     // The form leaves these empty, so the generated retranslation has no text to put back into them.
-    for (QLineEdit* edit : {ui->ip_address_lineEdit, ui->netmask_lineEdit, ui->gateway_lineEdit, ui->fdns_lineEdit,
-                            ui->mac4_lineEdit, ui->mac5_lineEdit, ui->mac6_lineEdit})
+    for (QLineEdit* edit : {ui->ip_address_lineEdit, ui->netmask_lineEdit, ui->gateway_lineEdit,
+                            ui->fdns_lineEdit, ui->mac4_lineEdit, ui->mac5_lineEdit, ui->mac6_lineEdit})
         edit->clear();
     refill_on_first_item(ui->dhcp_comboBox);
     refill_on_first_item(ui->upgrade_preview_comboBox);

@@ -1,13 +1,14 @@
+#include "devicesession.h"
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
-#include "devicesession.h"
 #include "upgradetypes.h"
 
 #include <QDebug>
 #include <QFile>
 #include <QSettings>
 
-namespace {
+namespace
+{
 const char* const kConfigFile = "config.ini";
 const char* const kArchiveFile = "data.tar.gz";
 } // namespace
@@ -39,7 +40,8 @@ void MainWindow::read_config()
         file_name = settings.value("upgrade/path").toString();
         ui->upgrade_filename_lineEdit->setText(file_name);
 
-        const UpgradeTypeChoice choice = upgrade_type_from_setting(mode, settings.value("upgrade/type").toString());
+        const UpgradeTypeChoice choice =
+            upgrade_type_from_setting(mode, settings.value("upgrade/type").toString());
         if (choice.valid) {
             ui->upgrade_type_comboBox->setCurrentIndex(choice.index);
             upgrade_file_type = choice.file_type;

@@ -5,7 +5,8 @@ QStringList upgrade_types_for_mode(const QString& mode)
     if (mode == QLatin1String("Simple"))
         return {QStringLiteral("SOC"), QStringLiteral("ARM"), QStringLiteral("MTD")};
     if (mode == QLatin1String("Full"))
-        return {QStringLiteral("SOC"), QStringLiteral("ARM"), QStringLiteral("SOC&ARM"), QStringLiteral("MTD")};
+        return {QStringLiteral("SOC"), QStringLiteral("ARM"), QStringLiteral("SOC&ARM"),
+                QStringLiteral("MTD")};
     return {};
 }
 

@@ -286,8 +286,9 @@ void TestRollout::commandLine()
     QFETCH(QString, result);
     ScopedWorkDir dir;
     QVERIFY(writeFile(kFirmware, QByteArray(kFirmwareSize, 'f')));
-    QVERIFY(writeFile("hosts.txt",
-                      QString("# two cameras\n%1\n\n%2  # the second\n").arg(address(0), address(1)).toUtf8()));
+    QVERIFY(
+        writeFile("hosts.txt",
+                  QString("# two cameras\n%1\n\n%2  # the second\n").arg(address(0), address(1)).toUtf8()));
     CamsimRun camsim;
     QVERIFY(startCameras(camsim, 2, faults));
     QProcess cli;

@@ -41,7 +41,7 @@ QString layoutName(Layout layout)
 }
 
 CameraProfile generateCamera(quint32 seed, int index, const QHostAddress& address,
-                          const GenerateDefaults& defaults)
+                             const GenerateDefaults& defaults)
 {
     QRandomGenerator gen(seed * 2654435761u + quint32(index) * 40503u + 17u);
     CameraProfile cam;

@@ -42,7 +42,7 @@ struct GenerateDefaults {
 
 // A camera drawn from the seed: the same seed, index and address give the same camera.
 CameraProfile generateCamera(quint32 seed, int index, const QHostAddress& address,
-                          const GenerateDefaults& defaults);
+                             const GenerateDefaults& defaults);
 
 // Overrides the fields present in one JSON camera object; returns an error text, empty on success.
 // Relative "archive_file" paths are taken from baseDir.

@@ -50,7 +50,8 @@ QJsonObject netJson(const NetSettings& net)
 
 QSet<quint32> SimCamera::claimedAddresses;
 
-SimCamera::SimCamera(const CameraProfile& profile, const SimSettings& settings, EventLog* log, QObject* parent)
+SimCamera::SimCamera(const CameraProfile& profile, const SimSettings& settings, EventLog* log,
+                     QObject* parent)
     : QObject(parent), profile(profile), settings(settings), log(log)
 {
     claimedAddresses.insert(profile.address.toIPv4Address());

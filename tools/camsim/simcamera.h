@@ -39,7 +39,8 @@ class SimCamera : public QObject
 {
     Q_OBJECT
 public:
-    SimCamera(const CameraProfile& profile, const SimSettings& settings, EventLog* log, QObject* parent = nullptr);
+    SimCamera(const CameraProfile& profile, const SimSettings& settings, EventLog* log,
+              QObject* parent = nullptr);
     ~SimCamera() override;
 
     bool start(QString* error);
