@@ -26,7 +26,6 @@
 namespace
 {
 const int kCameras = 8;
-const int kRecordSize = 2320; // TYPE1
 
 QString camera(int index)
 {
@@ -87,37 +86,13 @@ qint64 waitForCamerasUp(const CamsimRun& camsim, int ups)
     return -1;
 }
 
-// One blocking copy: the 'U' request, the camera's 'U' 0, then the file as fast as the socket takes it.
-void plainCopy(const QString& host, const QString& firmware, const QByteArray& md5)
+// One blocking plain copy to one camera.
+void plainCopyAndWait(const QString& host, const QString& firmware, const QByteArray& md5)
 {
     QTcpSocket socket;
-    socket.connectToHost(host, 5555);
-    if (!socket.waitForConnected(3000))
-        return;
-    QFile file(firmware);
-    file.open(QIODevice::ReadOnly);
-    QByteArray record(kRecordSize, '\0');
-    record[0] = 'U';
-    qToLittleEndian<qint32>(qint32(file.size()), record.data() + 4);
-    qToLittleEndian<qint32>(9, record.data() + 8);
-    qToLittleEndian<qint32>(1, record.data() + 12);
-    const QByteArray name = QFileInfo(firmware).fileName().toLocal8Bit();
-    memcpy(record.data() + 16, name.constData(), size_t(name.size()));
-    memcpy(record.data() + 272, md5.constData(), size_t(md5.size()));
-    socket.write(record);
-    while (socket.bytesAvailable() < kRecordSize && socket.waitForReadyRead(5000)) {
-    }
-    socket.read(kRecordSize);
-    QByteArray chunk;
-    while (!(chunk = file.read(1 << 20)).isEmpty()) {
-        socket.write(chunk);
-        while (socket.bytesToWrite() > (4 << 20))
-            socket.waitForBytesWritten(5000);
-    }
-    while (socket.bytesToWrite() > 0)
-        socket.waitForBytesWritten(5000);
     // Held open until the camera has answered, as the tool's connection is.
-    socket.waitForReadyRead(10000);
+    if (plainCopy(socket, host, firmware, md5))
+        socket.waitForReadyRead(10000);
 }
 // One rollout of the file to every camera; its time, or -1.
 qint64 toolRound(const CamsimRun& camsim, qint64 fromMs, const QString& firmware)
@@ -147,7 +122,7 @@ qint64 plainRound(const CamsimRun& camsim, qint64 fromMs, const QString& firmwar
     const QByteArray md5 = md5_text_of_file(firmware);
     std::vector<std::thread> copies;
     for (int i = 0; i < kCameras; ++i)
-        copies.emplace_back(plainCopy, camera(i), firmware, md5);
+        copies.emplace_back(plainCopyAndWait, camera(i), firmware, md5);
     const qint64 ms = waitForRound(camsim, fromMs);
     for (std::thread& copy : copies)
         copy.join();

@@ -3,8 +3,12 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QFileInfo>
 #include <QString>
+#include <QTcpSocket>
 #include <QtEndian>
+
+#include <cstring>
 
 // A firmware file of `mib` MiB of pseudo-random bytes: the same bytes on every run, nothing a link
 // compresses.
@@ -32,6 +36,40 @@ inline qint64 peakRssKiB()
         if (line.startsWith("VmHWM:"))
             return line.mid(6).trimmed().split(' ').value(0).toLongLong();
     return -1;
+}
+
+// The reference the tool is measured against: a blocking copy on a socket of the caller's, with a hand-made
+// TYPE1 'U' request, the camera's 'U' 0, then the file as fast as the socket takes it. False when it cannot
+// connect.
+inline bool plainCopy(QTcpSocket& socket, const QString& host, const QString& firmware, const QByteArray& md5)
+{
+    constexpr int kRecordSize = 2320;
+    socket.connectToHost(host, 5555);
+    if (!socket.waitForConnected(3000))
+        return false;
+    QFile file(firmware);
+    file.open(QIODevice::ReadOnly);
+    QByteArray record(kRecordSize, '\0');
+    record[0] = 'U';
+    qToLittleEndian<qint32>(qint32(file.size()), record.data() + 4);
+    qToLittleEndian<qint32>(9, record.data() + 8);
+    qToLittleEndian<qint32>(1, record.data() + 12);
+    const QByteArray name = QFileInfo(firmware).fileName().toLocal8Bit();
+    std::memcpy(record.data() + 16, name.constData(), size_t(name.size()));
+    std::memcpy(record.data() + 272, md5.constData(), size_t(md5.size()));
+    socket.write(record);
+    while (socket.bytesAvailable() < kRecordSize && socket.waitForReadyRead(5000)) {
+    }
+    socket.read(kRecordSize); // 'U' 0
+    QByteArray chunk;
+    while (!(chunk = file.read(1 << 20)).isEmpty()) {
+        socket.write(chunk);
+        while (socket.bytesToWrite() > (4 << 20))
+            socket.waitForBytesWritten(5000);
+    }
+    while (socket.bytesToWrite() > 0)
+        socket.waitForBytesWritten(5000);
+    return true;
 }
 
 #endif // BENCHSUPPORT_H

@@ -29,7 +29,6 @@
 namespace
 {
 const char* const kCamera = "127.0.0.250";
-const int kRecordSize = 2320; // TYPE1
 
 QString md5Hex(const QString& path)
 {
@@ -121,32 +120,8 @@ double toolUpload(CamsimRun& camsim, const QString& firmware, int n)
 double plainUpload(CamsimRun& camsim, const QString& firmware, int n)
 {
     QTcpSocket socket;
-    socket.connectToHost(kCamera, 5555);
-    if (!socket.waitForConnected(3000))
+    if (!plainCopy(socket, kCamera, firmware, md5Hex(firmware).toLatin1()))
         return -1;
-    QFile file(firmware);
-    file.open(QIODevice::ReadOnly);
-    QByteArray record(kRecordSize, '\0');
-    record[0] = 'U';
-    qToLittleEndian<qint32>(qint32(file.size()), record.data() + 4);
-    qToLittleEndian<qint32>(9, record.data() + 8);
-    qToLittleEndian<qint32>(1, record.data() + 12);
-    const QByteArray name = QFileInfo(firmware).fileName().toLocal8Bit();
-    memcpy(record.data() + 16, name.constData(), size_t(name.size()));
-    const QByteArray md5 = md5Hex(firmware).toLatin1();
-    memcpy(record.data() + 272, md5.constData(), size_t(md5.size()));
-    socket.write(record);
-    while (socket.bytesAvailable() < kRecordSize && socket.waitForReadyRead(5000)) {
-    }
-    socket.read(kRecordSize); // 'U' 0
-    QByteArray chunk;
-    while (!(chunk = file.read(1 << 20)).isEmpty()) {
-        socket.write(chunk);
-        while (socket.bytesToWrite() > (4 << 20))
-            socket.waitForBytesWritten(5000);
-    }
-    while (socket.bytesToWrite() > 0)
-        socket.waitForBytesWritten(5000);
     if (!waitForUpload(camsim, n, 600000))
         return -1;
     return uploadMs(camsim, n);
