@@ -19,6 +19,23 @@ struct Opened {
     qint64 ageMs = -1; // now minus the send time in that picture
 };
 
+// The picture number and age stamped into the luma; false when the picture carries no pattern.
+bool readPattern(const AVFrame* frame, Opened& result)
+{
+    const int block = qMax(4, frame->width / 64) & ~1;
+    auto bit = [&](int i) {
+        return frame->data[0][block / 2 * frame->linesize[0] + i * block + block / 2] > 128;
+    };
+    if (!frame->data[0] || !bit(0) || bit(1))
+        return false;
+    quint64 bits = 0;
+    for (int i = 2; i < 50; ++i)
+        bits = (bits << 1) | quint64(bit(i));
+    result.number = int(bits & 0xffff);
+    result.ageMs = qint32(quint32(QDateTime::currentMSecsSinceEpoch()) - quint32(bits >> 16));
+    return true;
+}
+
 // The first video stream's size and, when asked, its first picture's latency pattern, read from the luma.
 Opened open(bool readPicture)
 {
@@ -41,23 +58,14 @@ Opened open(bool readPicture)
     AVPacket* packet = av_packet_alloc();
     AVFrame* frame = av_frame_alloc();
     avcodec_open2(codec, avcodec_find_decoder(codec->codec_id), nullptr);
-    while (readPicture && av_read_frame(format, packet) >= 0) {
+    // A shared stream joined mid-picture starts with a damaged one: read on until the pattern shows.
+    for (int packets = 0; readPicture && packets < 200 && av_read_frame(format, packet) >= 0; ++packets) {
         const bool decoded = packet->stream_index == stream && avcodec_send_packet(codec, packet) >= 0 &&
                              avcodec_receive_frame(codec, frame) == 0;
         av_packet_unref(packet);
-        if (decoded)
+        if (decoded && !(frame->flags & AV_FRAME_FLAG_CORRUPT) && !frame->decode_error_flags &&
+            readPattern(frame, result))
             break;
-    }
-    const int block = qMax(4, frame->width / 64) & ~1;
-    auto bit = [&](int i) {
-        return frame->data[0][block / 2 * frame->linesize[0] + i * block + block / 2] > 128;
-    };
-    if (frame->data[0] && bit(0) && !bit(1)) {
-        quint64 bits = 0;
-        for (int i = 2; i < 50; ++i)
-            bits = (bits << 1) | quint64(bit(i));
-        result.number = int(bits & 0xffff);
-        result.ageMs = qint32(quint32(QDateTime::currentMSecsSinceEpoch()) - quint32(bits >> 16));
     }
     av_frame_free(&frame);
     av_packet_free(&packet);
