@@ -4,6 +4,8 @@
 #include <QMutexLocker>
 #include <QThread>
 
+#include <utility>
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -20,27 +22,21 @@ const int kTeardownMs = 500;
 const int kBuffers = 3;
 
 // The full-range ("J") formats are their limited-range twins read with full range.
+const std::pair<AVPixelFormat, AVPixelFormat> kFullRangeTwins[] = {{AV_PIX_FMT_YUVJ420P, AV_PIX_FMT_YUV420P},
+                                                                   {AV_PIX_FMT_YUVJ422P, AV_PIX_FMT_YUV422P},
+                                                                   {AV_PIX_FMT_YUVJ444P, AV_PIX_FMT_YUV444P},
+                                                                   {AV_PIX_FMT_YUVJ440P, AV_PIX_FMT_YUV440P},
+                                                                   {AV_PIX_FMT_YUVJ411P, AV_PIX_FMT_YUV411P}};
+
 AVPixelFormat withoutFullRange(AVPixelFormat format, bool* fullRange)
 {
-    switch (format) {
-    case AV_PIX_FMT_YUVJ420P:
-        *fullRange = true;
-        return AV_PIX_FMT_YUV420P;
-    case AV_PIX_FMT_YUVJ422P:
-        *fullRange = true;
-        return AV_PIX_FMT_YUV422P;
-    case AV_PIX_FMT_YUVJ444P:
-        *fullRange = true;
-        return AV_PIX_FMT_YUV444P;
-    case AV_PIX_FMT_YUVJ440P:
-        *fullRange = true;
-        return AV_PIX_FMT_YUV440P;
-    case AV_PIX_FMT_YUVJ411P:
-        *fullRange = true;
-        return AV_PIX_FMT_YUV411P;
-    default:
-        return format;
+    for (const auto& [full, limited] : kFullRangeTwins) {
+        if (format == full) {
+            *fullRange = true;
+            return limited;
+        }
     }
+    return format;
 }
 } // namespace
 
