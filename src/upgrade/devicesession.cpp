@@ -418,17 +418,13 @@ void DeviceSession::handleRestore(const DeviceRecord& record)
     }
 }
 
-bool DeviceSession::startStream(const QString& path)
+void DeviceSession::startStream(const QString& path)
 {
     m_stream.reset(new QFile(path));
     if (!m_stream->open(QIODevice::ReadOnly)) {
         qDebug() << "open file error!";
-        m_stream.reset();
-        const Operation operation = takeOperation();
-        dropSocket();
-        emit streamFailed(QStringLiteral("Open file failed"));
-        report(operation, false, QStringLiteral("Open file failed"));
-        return false;
+        failStream();
+        return;
     }
     m_streamSent = 0;
     m_streamTotal = m_stream->size();
@@ -436,7 +432,15 @@ bool DeviceSession::startStream(const QString& path)
     m_streamReported = -1;
     m_progressClock.start();
     continueStream();
-    return true;
+}
+
+void DeviceSession::failStream()
+{
+    const QString reason = QStringLiteral("Open file failed");
+    const Operation operation = takeOperation();
+    dropSocket();
+    emit streamFailed(reason);
+    report(operation, false, reason);
 }
 
 // Reads the file in large pieces while the socket's queue is short; called again as the socket sends.
@@ -450,10 +454,7 @@ void DeviceSession::continueStream()
         if (piece.isEmpty()) {
             // The file shrank or cannot be read: the camera would wait for bytes that never come.
             qDebug() << "read error while streaming" << m_stream->fileName();
-            const Operation operation = takeOperation();
-            dropSocket();
-            emit streamFailed(QStringLiteral("Open file failed"));
-            report(operation, false, QStringLiteral("Open file failed"));
+            failStream();
             return;
         }
         m_socket->write(piece);

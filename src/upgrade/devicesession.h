@@ -110,7 +110,9 @@ private:
     void onConnectTimeout();
     void onIdleTimeout();
     void touch();
-    bool startStream(const QString& path);
+    void startStream(const QString& path);
+    // Ends the operation when the file to stream cannot be opened or read to its end.
+    void failStream();
     void continueStream();
     void reportProgress(qint64 sent, bool force);
     qint64 unsentBytes() const;
