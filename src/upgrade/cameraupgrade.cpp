@@ -63,7 +63,6 @@ void CameraUpgrade::onVersion(const VersionReport& report)
 {
     if (m_done || m_stage != Stage::Querying)
         return;
-    m_versionBefore = report.version;
     emit versionReported(report);
     if (!m_force && !m_image.nameMatchesCamera(report, m_workType)) {
         m_session->close();

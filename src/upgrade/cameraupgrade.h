@@ -27,9 +27,6 @@ public:
     void start();
     void cancel();
 
-    QString host() const { return m_host; }
-    QString versionBefore() const { return m_versionBefore; }
-
 signals:
     void stageChanged(CameraUpgrade::Stage stage);
     void versionReported(const VersionReport& report);
@@ -52,7 +49,6 @@ private:
     bool m_done = false;
     int m_status = -1;
     Stage m_stage = Stage::Connecting;
-    QString m_versionBefore;
 };
 
 #endif // CAMERAUPGRADE_H

@@ -61,10 +61,9 @@ void DeviceSession::dropSocket()
     m_socket = nullptr;
 }
 
-void DeviceSession::newSocket(const QString& host)
+void DeviceSession::newSocket()
 {
     dropSocket();
-    m_host = host;
     m_socket = new QTcpSocket(this);
     if (const RecordLayout* records = layout())
         m_socket->setReadBufferSize(qint64(records->size) * MaxBufferedRecords);
@@ -79,14 +78,14 @@ void DeviceSession::newSocket(const QString& host)
 
 void DeviceSession::connectToCamera(const QString& host)
 {
-    newSocket(host);
+    newSocket();
     m_connectTimer->start(ConnectTimeoutMs);
     m_socket->connectToHost(host, kDevicePort, QIODevice::ReadWrite, QAbstractSocket::AnyIPProtocol);
 }
 
-bool DeviceSession::adoptConnection(qintptr descriptor, const QString& host)
+bool DeviceSession::adoptConnection(qintptr descriptor)
 {
-    newSocket(host);
+    newSocket();
     if (m_socket->setSocketDescriptor(descriptor))
         return true;
     dropSocket();

@@ -39,7 +39,6 @@ public:
 
     // 1 TYPE1 (2320-byte records), 2 TYPE2 (2124 bytes); anything else reads and writes nothing.
     void setWorkType(int workType) { m_workType = workType; }
-    int workType() const { return m_workType; }
     // An operation that hears nothing from the camera for this long fails as "timed out"; 0 never times out.
     void setIdleTimeout(int msecs) { m_idleTimeoutMs = msecs; }
 
@@ -50,10 +49,9 @@ public:
     bool waitForConnected(int msecs = ConnectTimeoutMs);
     // Drops any earlier connection, then talks over a stream socket that is already connected (a descriptor
     // opened elsewhere, such as one end of a local socket pair); false when the descriptor is unusable.
-    bool adoptConnection(qintptr descriptor, const QString& host = QString());
+    bool adoptConnection(qintptr descriptor);
     bool isConnected() const;
     bool isOpen() const;
-    QString host() const { return m_host; }
     Operation operation() const { return m_operation; }
     // Text of the last socket error.
     QString errorString() const { return m_lastError; }
@@ -99,7 +97,7 @@ signals:
 
 private:
     const RecordLayout* layout() const { return layout_for_work_type(m_workType); }
-    void newSocket(const QString& host);
+    void newSocket();
     bool send(const QByteArray& record, Operation operation);
     void readRecords();
     void handleRecord(const DeviceRecord& record);
@@ -127,7 +125,6 @@ private:
     QTimer* m_connectTimer = nullptr;
     QTimer* m_idleTimer = nullptr;
     QTimer* m_drainTimer = nullptr;
-    QString m_host;
     QString m_lastError;
     int m_workType = 1;
     int m_idleTimeoutMs = 0;
