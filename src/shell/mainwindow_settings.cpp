@@ -10,7 +10,6 @@
 namespace
 {
 const char* const kConfigFile = "config.ini";
-const char* const kArchiveFile = "data.tar.gz";
 } // namespace
 
 void MainWindow::read_config()
@@ -51,7 +50,7 @@ void MainWindow::read_config()
         ui->worktype_comboBox->setCurrentIndex(model_type ? 0 : 1);
     }
 
-    if (QFile::exists(kArchiveFile))
+    if (QFile::exists(kArchive))
         ui->label_21->setText(tr("exist"));
 }
 
