@@ -3,7 +3,6 @@
 
 #include <QDebug>
 #include <QFile>
-#include <QFileInfo>
 #include <QMessageBox>
 #include <QTimer>
 

@@ -6,6 +6,8 @@
 #include <QTextCursor>
 #include <QTimer>
 
+#include <limits>
+
 #include "devicesession.h"
 
 namespace

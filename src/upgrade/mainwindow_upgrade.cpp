@@ -4,8 +4,8 @@
 
 #include <QDebug>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QMessageBox>
 #include <QTimer>
 
