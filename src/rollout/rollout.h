@@ -88,7 +88,6 @@ public:
     // record layout of every camera.
     bool setFirmware(const QString& path, int fileType, int workType, QString* error);
     void setOptions(const RolloutOptions& options);
-    RolloutOptions options() const { return m_options; }
 
     // False when there is no camera or no firmware, or it already ran.
     bool start();
@@ -96,7 +95,6 @@ public:
     void stop();
 
     bool isRunning() const { return m_running; }
-    bool isFinished() const { return m_finished; }
     // Ended before every camera began: stop(), the failure threshold or a failed canary.
     bool wasStopped() const { return m_stopped; }
     const QVector<Camera>& cameras() const { return m_cameras; }

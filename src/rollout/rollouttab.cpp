@@ -6,7 +6,6 @@
 #include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QHeaderView>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMessageBox>
