@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QTimer>
 
+#include <iterator>
+
 #include "cameraupgrade.h"
 #include "devicesession.h"
 
@@ -368,37 +370,23 @@ QString Rollout::stateName(State state)
 
 QString Rollout::failureText(Failure failure, const QString& detail)
 {
-    QString text;
-    switch (failure) {
-    case Failure::None:
+    static const char* const texts[] = {"",
+                                        "timed out",
+                                        "no answer to the version query",
+                                        "connection failed",
+                                        "refused name",
+                                        "camera status U 1: not enough disk space",
+                                        "camera status U 6: file verification failed",
+                                        "camera status U 8: upgrade failed",
+                                        "camera record E: ARM upgrade file not found",
+                                        "dropped connection",
+                                        "firmware file unreadable",
+                                        "backup failed",
+                                        "not back after the reboot"};
+    static_assert(std::size(texts) == size_t(Failure::NotBack) + 1, "a text for every failure");
+    if (failure == Failure::None)
         return QString();
-    case Failure::TimedOut:
-        return QStringLiteral("timed out");
-    case Failure::NoAnswer:
-        return QStringLiteral("no answer to the version query");
-    case Failure::ConnectFailed:
-        text = QStringLiteral("connection failed");
-        break;
-    case Failure::RefusedName:
-        return QStringLiteral("refused name");
-    case Failure::DiskFull:
-        return QStringLiteral("camera status U 1: not enough disk space");
-    case Failure::VerifyFailed:
-        return QStringLiteral("camera status U 6: file verification failed");
-    case Failure::UpgradeFailed:
-        return QStringLiteral("camera status U 8: upgrade failed");
-    case Failure::ArmMissing:
-        return QStringLiteral("camera record E: ARM upgrade file not found");
-    case Failure::Dropped:
-        text = QStringLiteral("dropped connection");
-        break;
-    case Failure::FileUnreadable:
-        return QStringLiteral("firmware file unreadable");
-    case Failure::BackupFailed:
-        text = QStringLiteral("backup failed");
-        break;
-    case Failure::NotBack:
-        return QStringLiteral("not back after the reboot");
-    }
+    // A run keeps a detail only where the connection's or camera's words say more than the kind.
+    const QString text = QLatin1String(texts[int(failure)]);
     return detail.isEmpty() ? text : text + QStringLiteral(": ") + detail;
 }

@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <iterator>
 
 #include "firmwareimage.h"
 #include "rolloutreport.h"
@@ -357,38 +358,22 @@ QString RolloutTab::stateText(Rollout::State state) const
 
 QString RolloutTab::failureText(Rollout::Failure failure, const QString& detail) const
 {
-    using Failure = Rollout::Failure;
-    QString text;
-    switch (failure) {
-    case Failure::None:
+    static const char* const texts[] = {"",
+                                        QT_TR_NOOP("timed out"),
+                                        QT_TR_NOOP("no answer to the version query (check the work type)"),
+                                        QT_TR_NOOP("connection failed"),
+                                        QT_TR_NOOP("the file name does not match the camera"),
+                                        QT_TR_NOOP("camera: not enough disk space (U 1)"),
+                                        QT_TR_NOOP("camera: file verification failed (U 6)"),
+                                        QT_TR_NOOP("camera: upgrade failed (U 8)"),
+                                        QT_TR_NOOP("camera: ARM upgrade file not found (E)"),
+                                        QT_TR_NOOP("connection dropped"),
+                                        QT_TR_NOOP("firmware file unreadable"),
+                                        QT_TR_NOOP("backup failed"),
+                                        QT_TR_NOOP("not back after the reboot")};
+    static_assert(std::size(texts) == size_t(Rollout::Failure::NotBack) + 1, "a text for every failure");
+    if (failure == Rollout::Failure::None)
         return QString();
-    case Failure::TimedOut:
-        return tr("timed out");
-    case Failure::NoAnswer:
-        return tr("no answer to the version query (check the work type)");
-    case Failure::ConnectFailed:
-        text = tr("connection failed");
-        break;
-    case Failure::RefusedName:
-        return tr("the file name does not match the camera");
-    case Failure::DiskFull:
-        return tr("camera: not enough disk space (U 1)");
-    case Failure::VerifyFailed:
-        return tr("camera: file verification failed (U 6)");
-    case Failure::UpgradeFailed:
-        return tr("camera: upgrade failed (U 8)");
-    case Failure::ArmMissing:
-        return tr("camera: ARM upgrade file not found (E)");
-    case Failure::Dropped:
-        text = tr("connection dropped");
-        break;
-    case Failure::FileUnreadable:
-        return tr("firmware file unreadable");
-    case Failure::BackupFailed:
-        text = tr("backup failed");
-        break;
-    case Failure::NotBack:
-        return tr("not back after the reboot");
-    }
+    const QString text = tr(texts[int(failure)]);
     return detail.isEmpty() ? text : text + QStringLiteral(": ") + detail;
 }
