@@ -254,7 +254,8 @@ bool Rollout::start()
     if (m_running || m_finished || !m_hasImage || m_cameras.isEmpty())
         return false;
     m_running = true;
-    m_canariesLeft = qMin(m_options.canary, m_cameras.size());
+    m_canaries = qMin(m_options.canary, m_cameras.size());
+    m_canariesLeft = m_canaries;
     m_clock.start();
     fill();
     return true;
@@ -276,9 +277,8 @@ void Rollout::halt()
 
 void Rollout::fill()
 {
-    const int canaries = qMin(m_options.canary, m_cameras.size());
     while (!m_halted && m_active < m_options.parallel && m_next < m_cameras.size()) {
-        if (m_next >= canaries && m_canariesLeft > 0)
+        if (m_next >= m_canaries && m_canariesLeft > 0)
             return;
         const int index = m_next++;
         ++m_active;
@@ -303,7 +303,7 @@ void Rollout::cameraDone(int index, State result, Failure failure, const QString
     camera.detail = detail;
     camera.endedMs = m_clock.elapsed();
     --m_active;
-    const bool canary = index < qMin(m_options.canary, m_cameras.size());
+    const bool canary = index < m_canaries;
     if (canary)
         --m_canariesLeft;
     if (result == State::Failed) {

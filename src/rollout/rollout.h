@@ -130,8 +130,9 @@ private:
     bool m_hasImage = false;
     QVector<Camera> m_cameras;
     QElapsedTimer m_clock;
-    int m_next = 0;   // first camera not yet started
-    int m_active = 0; // cameras in progress
+    int m_next = 0;     // first camera not yet started
+    int m_active = 0;   // cameras in progress
+    int m_canaries = 0; // the first cameras, which run alone
     int m_canariesLeft = 0;
     int m_failures = 0;
     bool m_running = false;
