@@ -5,19 +5,12 @@
 #include <cstdio>
 #include <unistd.h>
 
+#include "rolloutreport.h"
+
 namespace
 {
 // JSON progress lines at most this often: enough to follow, few enough to log.
 constexpr qint64 kJsonProgressIntervalMs = 500;
-
-QString csvCell(QString cell)
-{
-    if (!cell.contains(QLatin1Char(',')) && !cell.contains(QLatin1Char('"')) &&
-        !cell.contains(QLatin1Char('\n')) && !cell.contains(QLatin1Char('\r')))
-        return cell;
-    cell.replace(QLatin1String("\""), QLatin1String("\"\""));
-    return QLatin1Char('"') + cell + QLatin1Char('"');
-}
 } // namespace
 
 Output::Output(Format format)
@@ -80,7 +73,7 @@ void Output::csvRow(const QStringList& cells)
 {
     QStringList quoted;
     for (const QString& cell : cells)
-        quoted.append(csvCell(cell));
+        quoted.append(csv_field(cell));
     write(quoted.join(QLatin1Char(',')).toUtf8() + '\n');
 }
 

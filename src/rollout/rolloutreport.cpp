@@ -5,9 +5,7 @@
 
 #include "rollout.h"
 
-namespace
-{
-QString csvField(const QString& text)
+QString csv_field(const QString& text)
 {
     if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
         !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
@@ -16,7 +14,6 @@ QString csvField(const QString& text)
     quoted.replace(QLatin1String("\""), QLatin1String("\"\""));
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
-} // namespace
 
 QByteArray rollout_report(const Rollout& rollout)
 {
@@ -36,7 +33,7 @@ QByteArray rollout_report(const Rollout& rollout)
                                  QString::number(camera.bytesSent)};
         QStringList row;
         for (const QString& field : fields)
-            row << csvField(field);
+            row << csv_field(field);
         csv += row.join(QLatin1Char(',')) + QStringLiteral("\r\n");
     }
     return csv.toUtf8();
