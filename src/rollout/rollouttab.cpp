@@ -69,9 +69,10 @@ void RolloutTab::changeEvent(QEvent* event)
 
 bool RolloutTab::refuseBusy(const QString& address)
 {
-    if (!isBusy(address.trimmed()))
+    const QString host = address.trimmed();
+    if (!m_rollout || !m_rollout->isBusy(host))
         return false;
-    warn(tr("%1 is being upgraded by the rollout; wait until it is done.").arg(address.trimmed()));
+    warn(tr("%1 is being upgraded by the rollout; wait until it is done.").arg(host));
     return true;
 }
 
@@ -134,11 +135,6 @@ void RolloutTab::addCamera(const QString& address, const QString& deviceId)
     bar->setValue(0);
     table->setCellWidget(row, ColumnProgress, bar);
     table->item(row, ColumnState)->setText(stateText(Rollout::State::Waiting));
-}
-
-bool RolloutTab::isBusy(const QString& address) const
-{
-    return m_rollout && m_rollout->isBusy(address);
 }
 
 void RolloutTab::on_rollout_open_Button_clicked()

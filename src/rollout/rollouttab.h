@@ -34,8 +34,6 @@ public:
     // "Add to rollout" for the device list's context menu: adds the selected cameras.
     QAction* menuAction() const { return m_addAction; }
     void addCamera(const QString& address, const QString& deviceId);
-    // Whether the camera is in a rollout that is running now.
-    bool isBusy(const QString& address) const;
     // For the Upgrade tab's own connection: warns and returns true when the rollout is upgrading that camera.
     bool refuseBusy(const QString& address);
 
