@@ -197,15 +197,21 @@ void setKeyFrameWait(FirstPicture* result, const CamsimRun& camera, qint64 start
         result->lessKeyFrameWait = result->ms + msSince(stamp, play);
 }
 
-FirstPicture windowFirstPicture(const CamsimRun& camera)
+// Shows the window with the camera's address filled in; its Connect button.
+QPushButton* showWindow(MainWindow& w)
 {
-    FirstPicture result;
-    MainWindow w;
     w.resize(1000, 700);
     w.show();
     w.findChild<QLineEdit*>("txtUrl")->setText(kCamera);
     w.findChild<QLineEdit*>("txtPort")->setText(QString::number(kPort));
-    auto* button = w.findChild<QPushButton*>("rtsp_connect_Button");
+    return w.findChild<QPushButton*>("rtsp_connect_Button");
+}
+
+FirstPicture windowFirstPicture(const CamsimRun& camera)
+{
+    FirstPicture result;
+    MainWindow w;
+    QPushButton* button = showWindow(w);
 
     // The event loop's longest pause while connecting, seen by a fast timer.
     QElapsedTimer gap;
@@ -297,11 +303,7 @@ struct Latency {
 Latency windowLatency(int paintMs)
 {
     MainWindow w;
-    w.resize(1000, 700);
-    w.show();
-    w.findChild<QLineEdit*>("txtUrl")->setText(kCamera);
-    w.findChild<QLineEdit*>("txtPort")->setText(QString::number(kPort));
-    auto* button = w.findChild<QPushButton*>("rtsp_connect_Button");
+    QPushButton* button = showWindow(w);
     button->click();
     std::vector<double> samples;
     bool measuring = false;
