@@ -5,18 +5,13 @@
 //
 //   bench_upgrade [sizes in MiB...]      default: 64 512
 #include <QApplication>
-#include <QComboBox>
-#include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTcpSocket>
-#include <QThread>
 #include <QTimer>
-#include <QtEndian>
 
 #include <algorithm>
 #include <cstdio>
@@ -25,19 +20,11 @@
 #include "benchsupport.h"
 #include "camsimrun.h"
 #include "mainwindow.h"
+#include "tcprecord.h"
 
 namespace
 {
 const char* const kCamera = "127.0.0.250";
-
-QString md5Hex(const QString& path)
-{
-    QFile file(path);
-    file.open(QIODevice::ReadOnly);
-    QCryptographicHash hash(QCryptographicHash::Md5);
-    hash.addData(&file);
-    return QString::fromLatin1(hash.result().toHex());
-}
 
 // Milliseconds on the camera's clock from the n-th 'U' request it received to the 'U' 3 that followed it.
 double uploadMs(const CamsimRun& camsim, int n)
@@ -120,7 +107,7 @@ double toolUpload(CamsimRun& camsim, const QString& firmware, int n)
 double plainUpload(CamsimRun& camsim, const QString& firmware, int n)
 {
     QTcpSocket socket;
-    if (!plainCopy(socket, kCamera, firmware, md5Hex(firmware).toLatin1()))
+    if (!plainCopy(socket, kCamera, firmware, md5_text_of_file(firmware)))
         return -1;
     if (!waitForUpload(camsim, n, 600000))
         return -1;
