@@ -5,14 +5,9 @@
 //
 //   bench_rollout [MiB]      default: 64
 #include <QCoreApplication>
-#include <QCryptographicHash>
 #include <QDir>
-#include <QElapsedTimer>
-#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTcpSocket>
-#include <QThread>
-#include <QtEndian>
 
 #include <cstdio>
 #include <thread>
@@ -55,35 +50,9 @@ qint64 roundMs(const CamsimRun& camsim, qint64 fromMs)
 
 qint64 waitForRound(const CamsimRun& camsim, qint64 fromMs)
 {
-    QElapsedTimer timer;
-    timer.start();
     qint64 ms = -1;
-    while ((ms = roundMs(camsim, fromMs)) < 0 && timer.elapsed() < 600000) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-        QThread::msleep(50);
-    }
+    waitUntil([&] { return (ms = roundMs(camsim, fromMs)) >= 0; }, 600000);
     return ms;
-}
-
-// Waits until every camera is back from the reboot that ends an upgrade; returns the camera clock then.
-qint64 waitForCamerasUp(const CamsimRun& camsim, int ups)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < 60000) {
-        int seen = 0;
-        qint64 lastMs = 0;
-        for (const QJsonObject& e : camsim.events())
-            if (e.value("event") == "state" && e.value("what") == "up") {
-                ++seen;
-                lastMs = e.value("ms").toVariant().toLongLong();
-            }
-        if (seen >= ups)
-            return lastMs + 1;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-        QThread::msleep(50);
-    }
-    return -1;
 }
 
 // One blocking plain copy to one camera.
@@ -171,7 +140,7 @@ int main(int argc, char** argv)
     const auto next = [&] {
         QDir(camsim.storePath).removeRecursively();
         ups += kCameras;
-        fromMs = waitForCamerasUp(camsim, ups);
+        fromMs = waitForCamerasUp(camsim, ups, 60000);
     };
     toolRound(camsim, fromMs, firmware);
     for (int round = 0; round < kRounds && fromMs >= 0; ++round) {

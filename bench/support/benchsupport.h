@@ -2,13 +2,19 @@
 #define BENCHSUPPORT_H
 
 #include <QByteArray>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QString>
 #include <QTcpSocket>
+#include <QTimer>
 #include <QtEndian>
 
 #include <cstring>
+#include <functional>
+
+#include "camsimrun.h"
 
 // A firmware file of `mib` MiB of pseudo-random bytes: the same bytes on every run, nothing a link
 // compresses.
@@ -70,6 +76,41 @@ inline bool plainCopy(QTcpSocket& socket, const QString& host, const QString& fi
     while (socket.bytesToWrite() > 0)
         socket.waitForBytesWritten(5000);
     return true;
+}
+
+// Waits with the event loop running, so the tool's own connections go on meanwhile at full speed.
+inline bool waitUntil(const std::function<bool()>& done, int timeoutMs)
+{
+    QEventLoop loop;
+    QTimer poll;
+    QElapsedTimer timer;
+    timer.start();
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (done() || timer.elapsed() > timeoutMs)
+            loop.quit();
+    });
+    poll.start(20);
+    loop.exec();
+    return done();
+}
+
+// Waits until camsim has logged `ups` ends of a reboot, as each upgrade ends with one; the camera clock just
+// after the last of them, or -1.
+inline qint64 waitForCamerasUp(const CamsimRun& camsim, int ups, int timeoutMs)
+{
+    qint64 lastMs = -1;
+    const bool up = waitUntil(
+        [&] {
+            int seen = 0;
+            for (const QJsonObject& e : camsim.events())
+                if (e.value("event") == "state" && e.value("what") == "up") {
+                    ++seen;
+                    lastMs = e.value("ms").toVariant().toLongLong();
+                }
+            return seen >= ups;
+        },
+        timeoutMs);
+    return up ? lastMs + 1 : -1;
 }
 
 #endif // BENCHSUPPORT_H

@@ -6,8 +6,6 @@
 //   bench_upgrade [sizes in MiB...]      default: 64 512
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTcpSocket>
@@ -15,7 +13,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <functional>
 
 #include "benchsupport.h"
 #include "camsimrun.h"
@@ -41,39 +38,9 @@ double uploadMs(const CamsimRun& camsim, int n)
     return -1;
 }
 
-// Waits with the event loop running, so the tool's own upload goes on meanwhile at full speed.
-bool waitUntil(const std::function<bool()>& done, int timeoutMs)
-{
-    QEventLoop loop;
-    QTimer poll;
-    QElapsedTimer timer;
-    timer.start();
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (done() || timer.elapsed() > timeoutMs)
-            loop.quit();
-    });
-    poll.start(20);
-    loop.exec();
-    return done();
-}
-
 bool waitForUpload(CamsimRun& camsim, int n, int timeoutMs)
 {
     return waitUntil([&] { return uploadMs(camsim, n) >= 0; }, timeoutMs);
-}
-
-// Waits until the camera is back from the reboot that ends an upgrade.
-void waitForCameraUp(CamsimRun& camsim, int ups)
-{
-    waitUntil(
-        [&] {
-            int seen = 0;
-            for (const QJsonObject& e : camsim.events())
-                if (e.value("event") == "state" && e.value("what") == "up")
-                    ++seen;
-            return seen >= ups;
-        },
-        30000);
 }
 
 // Closes every message box the window opens, so the upgrade runs unattended.
@@ -148,9 +115,9 @@ int main(int argc, char** argv)
         QVector<double> tool, plain;
         for (int round = 0; round < kRounds; ++round) {
             tool << toolUpload(camsim, firmware, ++uploads);
-            waitForCameraUp(camsim, uploads);
+            waitForCamerasUp(camsim, uploads, 30000);
             plain << plainUpload(camsim, firmware, ++uploads);
-            waitForCameraUp(camsim, uploads);
+            waitForCamerasUp(camsim, uploads, 30000);
         }
         const double toolMs = median(tool), plainMs = median(plain);
         const double ratio = plainMs > 0 && toolMs > 0 ? toolMs / plainMs : 0.0;
