@@ -53,8 +53,7 @@ QString saved(MainWindow& w, int tab = 0)
     w.findChild<QTabWidget*>("tabWidget")->setCurrentIndex(tab);
     DialogAnswerer answerer(QMessageBox::Ok);
     w.close();
-    QFile file("config.ini");
-    return file.open(QIODevice::ReadOnly) ? QString(file.readAll()).trimmed() : QString();
+    return QString(readFile("config.ini")).trimmed();
 }
 } // namespace
 
