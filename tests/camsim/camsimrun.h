@@ -53,6 +53,16 @@ public:
         return matching;
     }
 
+    // The texts of the datagrams the cameras received on the group that begin with head.
+    QStringList groupDatagrams(const QString& head) const
+    {
+        QStringList texts;
+        for (const QJsonObject& e : events("udp_in"))
+            if (e["to"] == "group" && e["text"].toString().startsWith(head))
+                texts << e["text"].toString();
+        return texts;
+    }
+
     // Polls the event log while the caller's event loop keeps running.
     bool waitFor(const std::function<bool(const QJsonObject&)>& match, int timeoutMs) const
     {

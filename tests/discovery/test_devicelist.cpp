@@ -28,11 +28,7 @@ const QStringList kForm{"ip_address_lineEdit", "netmask_lineEdit", "gateway_line
 
 QStringList received(const QString& head)
 {
-    QStringList texts;
-    for (const QJsonObject& e : CamsimRun(qEnvironmentVariable("SIMLAN_EVENTS")).events("udp_in"))
-        if (e["to"] == "group" && e["text"].toString().startsWith(head))
-            texts << e["text"].toString();
-    return texts;
+    return CamsimRun(qEnvironmentVariable("SIMLAN_EVENTS")).groupDatagrams(head);
 }
 
 QString reply(const QString& client, const QString& device, const QString& ip)

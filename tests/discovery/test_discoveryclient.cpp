@@ -35,14 +35,9 @@ QJsonArray cameras()
     return events("ready").value(0)["cameras"].toArray();
 }
 
-// Datagrams the cameras received on the group that begin with head.
 QStringList received(const QString& head)
 {
-    QStringList texts;
-    for (const QJsonObject& e : events("udp_in"))
-        if (e["to"] == "group" && e["text"].toString().startsWith(head))
-            texts << e["text"].toString();
-    return texts;
+    return CamsimRun(qEnvironmentVariable("SIMLAN_EVENTS")).groupDatagrams(head);
 }
 
 // Datagrams that only look like camera answers, unicast to the tool.
