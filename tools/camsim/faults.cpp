@@ -30,6 +30,8 @@ QStringList faultNames()
             "backup-bad-md5",
             "restore-fail",
             "slow-link=BPS",
+            "version-delay=MS",
+            "backup-delay=MS",
             "split-records",
             "coalesce-records",
             "other-layout",
@@ -86,6 +88,11 @@ QString applyFault(Faults& f, const QString& name, const QString& value, bool ha
         f.slowLink = value.toLongLong(&ok);
         if (!ok || f.slowLink < 0)
             return QString("fault slow-link: expected bytes per second, got \"%1\"").arg(value);
+    } else if (name == "version-delay" || name == "backup-delay") {
+        int& delay = name == "version-delay" ? f.versionDelayMs : f.backupDelayMs;
+        delay = value.toInt(&ok);
+        if (!ok || delay < 0)
+            return QString("fault %1: expected milliseconds, got \"%2\"").arg(name, value);
     } else if (name == "backup-name") {
         f.hostileBackupName = true;
         f.backupName = value;

@@ -22,6 +22,8 @@ struct Faults {
     bool backupBadMd5 = false;    // header announces a wrong MD5 text
     bool restoreFail = false;     // 'R' 5 after receiving the archive
     qint64 slowLink = 0;          // bytes per second in both directions, 0 = unlimited
+    int versionDelayMs = 0;       // before the 'Q' answer
+    int backupDelayMs = 0;        // before the answer to 'B'
     bool splitRecords = false;    // every record leaves in two TCP segments
     bool coalesceRecords = false; // consecutive records leave in one write
     bool otherLayout = false;     // answers in the layout it does not read
