@@ -395,6 +395,10 @@
         <source>中文</source>
         <translation>中文</translation>
     </message>
+    <message>
+        <source>Backup failed, the upgrade was not started</source>
+        <translation>Backup failed, the upgrade was not started</translation>
+    </message>
 </context>
 <context>
     <name>MyThread</name>
@@ -684,6 +688,38 @@
     <message>
         <source>not back after the reboot</source>
         <translation>not back after the reboot</translation>
+    </message>
+    <message>
+        <source>not a camera address</source>
+        <translation>not a camera address</translation>
+    </message>
+    <message>
+        <source>the file name is too long for the record</source>
+        <translation>the file name is too long for the record</translation>
+    </message>
+    <message>
+        <source>camera: unexpected status</source>
+        <translation>camera: unexpected status</translation>
+    </message>
+    <message>
+        <source>the camera sent an unusable archive</source>
+        <translation>the camera sent an unusable archive</translation>
+    </message>
+    <message>
+        <source>the archive&apos;s MD5 does not match</source>
+        <translation>the archive&apos;s MD5 does not match</translation>
+    </message>
+    <message>
+        <source>cannot write %1</source>
+        <translation>cannot write %1</translation>
+    </message>
+    <message>
+        <source>camera: restore failed</source>
+        <translation>camera: restore failed</translation>
+    </message>
+    <message>
+        <source>cancelled</source>
+        <translation>cancelled</translation>
     </message>
 </context>
 </TS>

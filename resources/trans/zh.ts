@@ -395,6 +395,10 @@
         <source>中文</source>
         <translation>中文</translation>
     </message>
+    <message>
+        <source>Backup failed, the upgrade was not started</source>
+        <translation>备份失败，未开始升级</translation>
+    </message>
 </context>
 <context>
     <name>MyThread</name>
@@ -684,6 +688,38 @@
     <message>
         <source>not back after the reboot</source>
         <translation>重启后未恢复</translation>
+    </message>
+    <message>
+        <source>not a camera address</source>
+        <translation>不是摄像机地址</translation>
+    </message>
+    <message>
+        <source>the file name is too long for the record</source>
+        <translation>文件名过长，记录放不下</translation>
+    </message>
+    <message>
+        <source>camera: unexpected status</source>
+        <translation>摄像机：意外的状态</translation>
+    </message>
+    <message>
+        <source>the camera sent an unusable archive</source>
+        <translation>摄像机发来的配置包无法使用</translation>
+    </message>
+    <message>
+        <source>the archive&apos;s MD5 does not match</source>
+        <translation>配置包的MD5不符</translation>
+    </message>
+    <message>
+        <source>cannot write %1</source>
+        <translation>无法写入 %1</translation>
+    </message>
+    <message>
+        <source>camera: restore failed</source>
+        <translation>摄像机：恢复失败</translation>
+    </message>
+    <message>
+        <source>cancelled</source>
+        <translation>已取消</translation>
     </message>
 </context>
 </TS>

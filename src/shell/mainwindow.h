@@ -17,6 +17,7 @@
 #include "discoverymessages.h"
 #include "firmwarenames.h"
 #include "tcprecord.h"
+#include "verdict.h"
 
 QT_BEGIN_NAMESPACE
 namespace Ui
@@ -30,6 +31,7 @@ class QTreeWidgetItem;
 class QUdpSocket;
 QT_END_NAMESPACE
 
+class CameraUpgrade;
 class DeviceSession;
 class DiscoveryClient;
 class QFFmpeg;
@@ -134,24 +136,29 @@ private:
 
     // upgrade
     void init_tcp_client();
-    bool open_device_connection(const QString& address);
     bool connect_device();
+    bool connect_backup_tab();
+    void device_connected();
+    void device_connect_failed();
+    void device_operation_finished(int operation, const Verdict& verdict);
+    void show_upgrade_tab_connected();
+    void show_upgrade_step(UpgradeStep step);
+    void ask_about_mismatch();
+    void show_upgrade_verdict(const Verdict& verdict, UpgradeStep step);
+    void cancel_upgrade();
+    QString verdict_text(const Verdict& verdict) const;
     void parse_partition_table(const QVector<PartitionRecord>& records);
-    void handle_upgrade_record(int status);
-    void handle_error_record();
     void handle_version_report(const VersionReport& report);
     void handle_backup_header();
     void handle_archive_saved();
-    void handle_restore_record(int status);
+    void handle_restore_step(RestoreStep step);
     void show_stream_progress(qint64 sent, qint64 total);
-    void handle_stream_failure();
     void append_camera_text(const QString& text);
-    QByteArray hash_firmware(const QString& path);
-    void close_connection();
+    void abort_upgrade();
     void end_upgrade();
     void start_upgrade_countdown();
+    void start_restore_countdown();
     void fail_backup();
-    bool connect_backup_tab();
     QVector<PartitionRecord> known_partitions() const;
 
     // preview
@@ -168,6 +175,8 @@ private:
     Ui::MainWindow* ui;
     // The device connection: one conversation with one camera at a time.
     DeviceSession* tcpClient = nullptr;
+    // The upgrade under way over tcpClient, from the click to the camera's verdict.
+    CameraUpgrade* camera_upgrade = nullptr;
     QUdpSocket* osd_socket = nullptr;
     bool connect_flag = false;
     bool upgrading = false;

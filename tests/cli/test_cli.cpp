@@ -54,8 +54,6 @@ QString md5Of(const QString& path)
 }
 
 const char* const kDone = R"({"ok":true,"status":7})";
-const char* const kRefused = R"({"ok":false,"status":null})";
-const char* const kFailed = R"({"ok":false})";
 } // namespace
 
 class TestCli : public QObject
@@ -76,45 +74,82 @@ void TestCli::tcpCommands_data()
     QTest::addColumn<QString>("result"); // keys of the JSON result; empty: text output
     QTest::addColumn<int>("stored"); // param of the file the camera received; -1 none, -2 not even connected
     const auto row = [](const char* name, const char* args, const char* camsim, int exitCode,
-                        const char* result, int stored) {
-        QTest::newRow(name) << QString(args) + (*result ? " --json" : "") << camsim << exitCode << result
-                            << stored;
+                        const QByteArray& result, int stored) {
+        QTest::newRow(name) << QString(args) + (result.isEmpty() ? "" : " --json") << camsim << exitCode
+                            << QString(result) << stored;
     };
     const char* const version = R"({"ok":true,"version":"V2.7.5F MODEL: IPC200.R1 2026-08-10"})";
+    const auto refused = [](const char* reason) {
+        return QString(R"({"ok":false,"status":null,"reason":"%1"})").arg(reason).toUtf8();
+    };
+    const auto failed = [](const char* reason) {
+        return QString(R"({"ok":false,"reason":"%1"})").arg(reason).toUtf8();
+    };
+    const auto camera = [](int status, const char* reason) {
+        return QString(R"({"ok":false,"status":%1,"reason":"%2"})").arg(status).arg(reason).toUtf8();
+    };
     row("unknown command", "frob", "", 2, "", -2);
     row("version", "--version", "", 0, "", -2);
     row("layout 3", "query {host} --layout 3", "", 2, "", -2);
     row("partition 10", "upgrade {host} --file a.bin --kind partition:10", "", 2, "", -2);
-    row("not an address", "query 127.0.0.255", "", 1, kFailed, -2);
-    row("no archive", "restore {host} --file none.tgz", "", 1, kFailed, -2);
-    row("nobody listens", "backup 127.0.0.159 --out saved.tgz", "", 1, "", -2);
+    row("not an address", "query 127.0.0.255", "", 1, failed("not a camera address"), -2);
+    row("no archive", "restore {host} --file none.tgz", "", 1, failed("cannot read the archive"), -2);
+    row("nobody listens", "backup 127.0.0.159 --out saved.tgz", "", 1,
+        failed("cannot connect: Connection refused"), -2);
     row("query", "query {host}", "", 0, version, -1);
     row("soc", "upgrade {host} --file a_SOC.pkg --kind soc", "", 0, kDone, 1);
     row("soc, text", "upgrade {host} --file a_SOC.pkg --kind soc", "", 0, "", 1);
     row("soc-arm TYPE2", "upgrade {host} --layout 2 --file a_SOC_ARM.pkg --kind soc-arm", "--layout TYPE2", 0,
         kDone, 3);
     row("mtd", "upgrade {host} --file fw_IPC200.img --kind mtd", "", 0, kDone, 4);
-    row("mtd, other model", "upgrade {host} --file fw_IPC300.img --kind mtd", "", 1, kRefused, -1);
+    row("mtd, other model", "upgrade {host} --file fw_IPC300.img --kind mtd", "", 1,
+        refused("fw_IPC300.img does not match this camera's version report (--force skips the check)"), -1);
     row("partition 1", "upgrade {host} --file x_uImage.bin --kind partition:1", "", 0, kDone, 6);
     row("partition 2", "upgrade {host} --file x_rootfs.bin --kind partition:2", "", 0, kDone, 7);
-    row("partition 3, other name", "upgrade {host} --file x_rootfs.bin --kind partition:3", "", 1, kRefused,
-        -1);
-    row("name refused", "upgrade {host} --file a_soc.pkg --kind soc", "", 1, kRefused, -2);
+    row("partition 3, other name", "upgrade {host} --file x_rootfs.bin --kind partition:3", "", 1,
+        refused("x_rootfs.bin does not match this camera's version report (--force skips the check)"), -1);
+    // Refused by name before any connection, one row per kind the name alone decides.
+    row("soc refused", "upgrade {host} --file a_soc.pkg --kind soc", "", 1,
+        refused("a_soc.pkg is not a name for --kind soc (--force skips the check)"), -2);
+    row("arm refused", "upgrade {host} --file a_ARM.pkg --kind arm", "", 1,
+        refused("a_ARM.pkg is not a name for --kind arm (--force skips the check)"), -2);
+    row("soc-arm refused", "upgrade {host} --file a_SOC.pkg --kind soc-arm", "", 1,
+        refused("a_SOC.pkg is not a name for --kind soc-arm (--force skips the check)"), -2);
+    row("mtd refused", "upgrade {host} --file fw_IPC200.bin --kind mtd", "", 1,
+        refused("fw_IPC200.bin is not a name for --kind mtd (--force skips the check)"), -2);
+    row("partition 1 refused", "upgrade {host} --file x_kernel.bin --kind partition:1", "", 1,
+        refused("x_kernel.bin is not a name for --kind partition:1 (--force skips the check)"), -2);
     row("forced", "upgrade {host} --file a_soc.pkg --kind soc --force", "", 0, kDone, 1);
-    row("name too long, forced", "upgrade {host} --layout 2 --force --file {long}_SOC.pkg --kind soc",
-        "--layout TYPE2", 1, kFailed, -2);
+    // The record's name field: 59 bytes fit TYPE2, 60 do not; 256 never fit TYPE1, whatever --force says.
+    row("name of 59, TYPE2", "upgrade {host} --layout 2 --force --file {name59} --kind soc", "--layout TYPE2",
+        0, kDone, 1);
+    row("name of 60, TYPE2", "upgrade {host} --layout 2 --force --file {name60} --kind soc", "--layout TYPE2",
+        1, failed("file name too long for the record: {name60}"), -2);
+    row("name of 256, TYPE1", "upgrade {host} --force --file {name256} --kind soc", "", 1,
+        failed("file name too long for the record: {name256}"), -2);
+    row("unreadable firmware", "upgrade {host} --file missing_SOC.pkg --kind soc", "", 1,
+        failed("cannot read missing_SOC.pkg: No such file or directory"), -2);
     const char* const soc = "upgrade {host} --file a_SOC.pkg --kind soc";
-    row("disk full", soc, "--fault disk-full", 1, R"({"ok":false,"status":1})", -1);
-    row("verify fails", soc, "--fault verify-fail", 1, R"({"ok":false,"status":6})", 1);
-    row("flash fails", soc, "--fault upgrade-fail", 1, R"({"ok":false,"status":8})", 1);
-    row("ARM file missing", soc, "--fault arm-missing", 1, R"({"ok":false,"status":"E"})", 1);
+    row("disk full", soc, "--fault disk-full", 1, camera(1, "board is not enough disk space"), -1);
+    row("verify fails", soc, "--fault verify-fail", 1, camera(6, "file verify fail"), 1);
+    row("flash fails", soc, "--fault upgrade-fail", 1, camera(8, "upgrade fail"), 1);
+    row("ARM file missing", soc, "--fault arm-missing", 1,
+        R"({"ok":false,"status":"E","reason":"arm upgrade file not found"})", 1);
+    row("dropped mid-upload", soc, "--fault drop-upload=1000", 1,
+        camera(0, "The remote host closed the connection"), -1);
     row("closes after verifying", soc, "--fault drop-after-verify", 0, R"({"ok":true,"status":5})", 1);
     row("backup", "backup {host} --out saved.tgz", "", 0, R"({"ok":true,"file":"saved.tgz"})", -1);
     row("backup, camera names ../x", "backup {host}", "--fault backup-name=../x", 0,
         R"({"ok":true,"file":"data.tar.gz"})", -1);
-    row("backup fails", "backup {host} --out saved.tgz", "--fault backup-fail", 1, kFailed, -1);
+    row("backup fails", "backup {host} --out saved.tgz", "--fault backup-fail", 1,
+        failed("camera reported a failed backup"), -1);
+    row("backup, wrong MD5", "backup {host} --out saved.tgz", "--fault backup-bad-md5", 1,
+        failed("archive MD5 does not match"), -1);
     row("restore", "restore {host} --file old.tgz", "", 0, R"({"ok":true})", 1);
-    row("restore fails", "restore {host} --file old.tgz", "--fault restore-fail", 1, kFailed, 1);
+    row("restore fails", "restore {host} --file old.tgz", "--fault restore-fail", 1, failed("restore failed"),
+        1);
+    row("restore, disk full", "restore {host} --file old.tgz", "--fault disk-full", 1,
+        failed("board is not enough disk space"), -1);
 }
 
 void TestCli::tcpCommands()
@@ -124,8 +159,11 @@ void TestCli::tcpCommands()
     QFETCH(int, exitCode);
     QFETCH(QString, result);
     QFETCH(int, stored);
-    const Values values{{"host", "127.0.0.151"}, {"long", QString(60, 'n')}};
     QTemporaryDir dir;
+    const Values values{{"host", "127.0.0.151"},
+                        {"name59", QString(51, 'n') + "_SOC.pkg"},
+                        {"name60", QString(52, 'n') + "_SOC.pkg"},
+                        {"name256", QString(248, 'n') + "_SOC.pkg"}};
     CamsimRun camsim;
     QVERIFY(camsim.start(
         ("--address 127.0.0.151 --no-discovery --no-rtsp --no-visca --verify-ms 10 --flash-ms 50 "
@@ -135,14 +173,15 @@ void TestCli::tcpCommands()
     const QStringList words = fill(args, values).split(' ');
     const QString file =
         words.contains("--file") ? dir.filePath(words.at(words.indexOf("--file") + 1)) : QString();
-    // Any file of some size will do: this program.
-    QVERIFY(file.isEmpty() || file.endsWith("none.tgz") ||
+    // Any file of some size will do: this program. A name longer than a file system allows stays a name.
+    QVERIFY(file.isEmpty() || file.endsWith("none.tgz") || file.contains("missing") ||
+            QFileInfo(file).fileName().size() > 255 ||
             QFile::copy(QCoreApplication::applicationFilePath(), file));
 
     const Run run = cli(args, values, dir.path());
     QCOMPARE(run.exitCode, exitCode);
     const QJsonObject last = run.lines.value(run.lines.size() - 1);
-    QVERIFY2(result.isEmpty() || (contains(last, R"({"event":"result"})") && contains(last, result)),
+    QVERIFY2(result.isEmpty() || (contains(last, R"({"event":"result"})") && contains(last, result, values)),
              run.out.constData());
     QVERIFY(!result.isEmpty() || exitCode != 0 || (!run.out.isEmpty() && !run.out.contains('\r')));
     if (last.contains("file")) {
