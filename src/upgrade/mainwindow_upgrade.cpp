@@ -283,8 +283,9 @@ void MainWindow::show_upgrade_verdict(const Verdict& verdict, UpgradeStep step)
     if (step == UpgradeStep::BackupConnecting || step == UpgradeStep::BackingUp) {
         // Not one byte of firmware has left: no upgrade without the promised backup.
         auto_backup_active = false;
-        if (verdict.failure == Failure::ConnectTimedOut || verdict.failure == Failure::ConnectFailed)
-            ui->label_4->setText(text);
+        const bool unreached =
+            verdict.failure == Failure::ConnectTimedOut || verdict.failure == Failure::ConnectFailed;
+        ui->label_4->setText(unreached ? text : tr("disconnect"));
         ui->label_23->setText(tr("backup failed"));
         ui->label_6->setText(tr("backup failed"));
         QMessageBox::warning(this, tr("Warning"), tr("Backup failed, the upgrade was not started"),

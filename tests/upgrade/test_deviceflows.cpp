@@ -216,7 +216,10 @@ private slots:
         QCOMPARE(rig.requests(b), row[7]);
         QCOMPARE(rig.camsim.events("file_received").size(), row[7].endsWith('U') ? 1 : 0);
         QCOMPARE(readFile("data.tar.gz"), row[8].toUtf8());
-        if (row[7] == "Q") {
+        if (row[7] == "B") {
+            QCOMPARE(rig.text("label_4") + rig.text("label_6"), QString("disconnectbackup failed"));
+            QVERIFY(!QFile::exists("data.tar.gz_bak"));
+        } else if (row[7] == "Q") {
             QCOMPARE(rig.text("label_4") + rig.text("label_6"), QString("disconnectdisconnect"));
             QCOMPARE(rig.text("upgrade_filename_lineEdit"), QString());
         } else if (row[1] == "true" && row[7] != "B") {
