@@ -298,7 +298,7 @@ void DeviceSession::handleBackup(const DeviceRecord& record)
         const QString name = QString::fromLatin1(record.name);
         const QString target = m_backupTarget.isEmpty() ? name : m_backupTarget;
         if ((m_backupTarget.isEmpty() && !is_plain_file_name(name)) || record.length < 0) {
-            failBackup(Failure::ArchiveRefused);
+            fail(Failure::ArchiveRefused);
             return;
         }
         m_announcedMd5 = record.dataText();
@@ -308,7 +308,7 @@ void DeviceSession::handleBackup(const DeviceRecord& record)
         m_archive.reset(new QSaveFile(target));
         if (!m_archive->open(QIODevice::WriteOnly)) {
             qDebug() << "open file error!";
-            failBackup(Failure::CannotWrite, target);
+            fail(Failure::CannotWrite, target);
             return;
         }
         m_progressClock.start();
@@ -317,12 +317,12 @@ void DeviceSession::handleBackup(const DeviceRecord& record)
     }
     case 2: {
         if (!m_archive || record.length < 0 || record.length > kRecordDataSize) {
-            failBackup(Failure::ArchiveBroken);
+            fail(Failure::ArchiveBroken);
             return;
         }
         const QByteArray chunk = record.data.left(record.length);
         if (m_archive->write(chunk) != chunk.size()) {
-            failBackup(Failure::CannotWrite, m_archive->fileName());
+            fail(Failure::CannotWrite, m_archive->fileName());
             return;
         }
         m_archiveHash.addData(chunk);
@@ -341,7 +341,7 @@ void DeviceSession::handleBackup(const DeviceRecord& record)
         finishArchive();
         break;
     case 4:
-        failBackup(Failure::BackupFailed);
+        fail(Failure::BackupFailed);
         break;
     default:
         break;
@@ -351,13 +351,13 @@ void DeviceSession::handleBackup(const DeviceRecord& record)
 void DeviceSession::finishArchive()
 {
     if (!m_archive) {
-        failBackup(Failure::ArchiveBroken);
+        fail(Failure::ArchiveBroken);
         return;
     }
     const QByteArray md5 = m_archiveHash.result().toHex();
     qDebug() << "backupfileMD5: " << md5;
     if (md5 != m_announcedMd5) {
-        failBackup(Failure::ArchiveMismatch);
+        fail(Failure::ArchiveMismatch);
         return;
     }
     const QString path = m_archive->fileName();
@@ -367,7 +367,7 @@ void DeviceSession::finishArchive()
     }
     if (!m_archive->commit()) {
         m_archive.reset();
-        failBackup(Failure::CannotWrite, path);
+        fail(Failure::CannotWrite, path);
         return;
     }
     m_archive.reset();
@@ -376,12 +376,6 @@ void DeviceSession::finishArchive()
     dropSocket();
     emit archiveSaved(path, md5, bytes);
     report(operation, Verdict());
-}
-
-void DeviceSession::failBackup(Failure failure, const QString& detail)
-{
-    // Whatever was received goes with the save file: the archive on disk stays as it was.
-    fail(failure, detail);
 }
 
 void DeviceSession::handleRestore(const DeviceRecord& record)

@@ -113,8 +113,8 @@ private:
     qint64 unsentBytes() const;
     void completeStream();
     void finishArchive();
-    void failBackup(Failure failure, const QString& detail = QString());
-    // Ends the operation and the connection, then reports the verdict.
+    // Ends the operation and the connection (and with it a half-received archive, so the file on disk stays
+    // as it was), then reports the verdict.
     void fail(Failure failure, const QString& detail = QString());
     Operation takeOperation();
     void report(Operation operation, const Verdict& verdict);
