@@ -38,7 +38,8 @@ QStringList faultNames()
             "chunk-length=N",
             "header-size=N",
             "reply=truncated|nul|missing-keys|short-mac",
-            "reply-mode=multicast|unicast|both"};
+            "reply-mode=multicast|unicast|both",
+            "refuse-config"};
 }
 
 QString applyFault(Faults& f, const QString& name, const QString& value, bool hasValue)
@@ -73,6 +74,8 @@ QString applyFault(Faults& f, const QString& name, const QString& value, bool ha
         flag = &f.otherLayout;
     else if (name == "unterminated-text")
         flag = &f.unterminatedText;
+    else if (name == "refuse-config")
+        flag = &f.refuseConfig;
     if (flag) {
         *flag = parseBool(value, hasValue, &ok);
         return ok ? QString() : QString("fault %1: expected a boolean, got \"%2\"").arg(name, value);
