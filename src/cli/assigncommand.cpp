@@ -258,16 +258,27 @@ int runAssign(const Invocation& in)
                 .arg(plan.cameras.size() == 1 ? "camera" : "cameras"));
 
     AddressAssignment assignment(&client);
-    QObject::connect(
-        &assignment, &AddressAssignment::cameraFinished, [&](int index, AddressAssignment::Result result) {
-            const discovery::PlannedCamera& planned = plan.cameras.at(index);
-            QJsonObject fields = cameraJson(planned);
-            fields.insert(QStringLiteral("result"), resultName(result));
-            if (!assignment.foundAt(index).isEmpty())
-                fields.insert(QStringLiteral("found_at"), assignment.foundAt(index));
-            in.out.event(QStringLiteral("camera"), fields, cameraLine(planned, resultName(result)));
-        });
+    const auto report = [&](int index) {
+        const discovery::PlannedCamera& planned = plan.cameras.at(index);
+        const QString result = resultName(assignment.result(index));
+        QJsonObject fields = cameraJson(planned);
+        fields.insert(QStringLiteral("result"), result);
+        if (!assignment.foundAt(index).isEmpty())
+            fields.insert(QStringLiteral("found_at"), assignment.foundAt(index));
+        in.out.event(QStringLiteral("camera"), fields, cameraLine(planned, result));
+    };
+    // A camera that failed is told at once; the others once the confirming search is over, in plan order.
+    QObject::connect(&assignment, &AddressAssignment::cameraFinished,
+                     [&](int index, AddressAssignment::Result result) {
+                         if (result != AddressAssignment::Result::Confirmed &&
+                             result != AddressAssignment::Result::Acknowledged)
+                             report(index);
+                     });
     QObject::connect(&assignment, &AddressAssignment::finished, [&] {
+        for (int index = 0; index < plan.cameras.size(); ++index)
+            if (assignment.result(index) == AddressAssignment::Result::Confirmed ||
+                assignment.result(index) == AddressAssignment::Result::Acknowledged)
+                report(index);
         QJsonObject counts;
         QStringList parts;
         bool allConfirmed = true;

@@ -132,7 +132,7 @@ AssignDialog::AssignDialog(QWidget* parent, DiscoveryClient* client, QVector<Dev
     layout->addWidget(m_table);
     layout->addWidget(m_status);
     layout->addLayout(buttons);
-    resize(980, 520);
+    resize(1080, 520);
 
     connect(m_apply, &QPushButton::clicked, this, &AssignDialog::apply);
     connect(m_close, &QPushButton::clicked, this, &AssignDialog::reject);
@@ -204,8 +204,10 @@ void AssignDialog::showPlan()
         m_table->setItem(row, ColumnSkipped, skippedCell);
         showResult(row, m_assignment->result(row));
     }
-    for (int column = ColumnDeviceId; column <= ColumnAddress; ++column)
+    for (int column = ColumnDeviceId; column <= ColumnSkipped; ++column)
         m_table->resizeColumnToContents(column);
+    // A long run of skipped addresses is read in full in the cell's tooltip.
+    m_table->setColumnWidth(ColumnSkipped, qBound(80, m_table->columnWidth(ColumnSkipped), 320));
     showSummary();
 }
 
