@@ -21,6 +21,13 @@ DeviceCommand::DeviceCommand(DiscoveryClient* client, QObject* parent) : QObject
     });
 }
 
+DeviceCommand::~DeviceCommand()
+{
+    // An answer that comes after this is no longer awaited by anyone.
+    if (m_awaitingAnswer && m_client)
+        m_client->forgetCommand(m_camera.device_id);
+}
+
 void DeviceCommand::findByDeviceId(const QString& deviceId)
 {
     if (!discovery::isValidDeviceId(deviceId)) {

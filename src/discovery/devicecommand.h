@@ -2,6 +2,7 @@
 #define DEVICECOMMAND_H
 
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
 
 #include "devinfo.h"
@@ -38,6 +39,7 @@ public:
     static constexpr int AddressSettleMs = 500;
 
     explicit DeviceCommand(DiscoveryClient* client, QObject* parent = nullptr);
+    ~DeviceCommand() override;
 
     // Searches for the camera with this Device ID (any case) and reports it by found(), or finishes with
     // NotFound or InvalidDeviceId. The caller then send()s, usually from its slot of found().
@@ -65,7 +67,7 @@ private:
     void finish(Outcome outcome);
     void stopWaiting();
 
-    DiscoveryClient* m_client;
+    QPointer<DiscoveryClient> m_client;
     QTimer m_timer;
     QTimer m_settle;
     QMetaObject::Connection m_listening;

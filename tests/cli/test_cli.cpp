@@ -265,8 +265,9 @@ void TestCli::lanCommands()
     checkLanRun(args, exitCode, result, state, -1, {});
 }
 
-// Twelve cameras on one factory address (camsim 2 to 13, the last refusing every configuration) beside two
-// that share a MAC address. The rows run in order, each on what the ones before left.
+// Twelve cameras on one factory address (camsim 2 to 13; 12 acknowledges a configuration without applying it,
+// 13 refuses it) beside two that share a MAC address. The rows run in order, each on what the ones before
+// left.
 void TestCli::assignCommands_data()
 {
     QTest::addColumn<QString>("args");
@@ -326,6 +327,13 @@ void TestCli::assignCommands_data()
         "\n"
         R"({"event":"result","ok":false,"confirmed":1,"failed":1})",
         2);
+    row("a camera acknowledges and stays",
+        "assign --from 198.18.4.10 --mask 255.254.0.0 --gateway 198.18.0.1 --device-id {device_id12} --json",
+        1,
+        R"({"event":"camera","device_id":"{device_id12}","result":"acknowledged","found_at":"192.168.100.88"})"
+        "\n"
+        R"({"event":"result","ok":false,"acknowledged":1,"confirmed":0})",
+        1);
     row("unknown camera",
         "assign --from 198.18.4.1 --mask 255.254.0.0 --gateway 198.18.0.1 "
         "--device-id 0123456789ABCDEF0123456789ABCDEF --json",

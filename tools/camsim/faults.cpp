@@ -39,7 +39,8 @@ QStringList faultNames()
             "header-size=N",
             "reply=truncated|nul|missing-keys|short-mac",
             "reply-mode=multicast|unicast|both",
-            "refuse-config"};
+            "refuse-config",
+            "config-not-applied"};
 }
 
 QString applyFault(Faults& f, const QString& name, const QString& value, bool hasValue)
@@ -76,6 +77,8 @@ QString applyFault(Faults& f, const QString& name, const QString& value, bool ha
         flag = &f.unterminatedText;
     else if (name == "refuse-config")
         flag = &f.refuseConfig;
+    else if (name == "config-not-applied")
+        flag = &f.configNotApplied;
     if (flag) {
         *flag = parseBool(value, hasValue, &ok);
         return ok ? QString() : QString("fault %1: expected a boolean, got \"%2\"").arg(name, value);

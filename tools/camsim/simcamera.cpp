@@ -259,6 +259,11 @@ void SimCamera::handleDiscovery(const discovery::Message& m, const QHostAddress&
             answer(discovery::refusal(m.clientId, profile.deviceId), from, port, "config");
             break;
         }
+        if (profile.faults.configNotApplied) {
+            log->write("state", name(), {{"what", "config_ignored"}});
+            answer(discovery::acknowledgement(m.clientId, profile.deviceId), from, port, "config");
+            break;
+        }
         profile.net = next;
         log->write("state", name(), {{"what", "config"}, {"net", netJson(profile.net)}});
         answer(discovery::acknowledgement(m.clientId, profile.deviceId), from, port, "config");
