@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QHostAddress>
 #include <QImage>
 #include <QMainWindow>
@@ -13,6 +14,10 @@
 #include <QVariant>
 #include <QVector>
 
+#include <memory>
+
+#include "devicecommand.h"
+#include "devicetable.h"
 #include "devinfo.h"
 #include "discoverymessages.h"
 #include "firmwarenames.h"
@@ -32,6 +37,7 @@ class QUdpSocket;
 QT_END_NAMESPACE
 
 class CameraUpgrade;
+class DeviceListTools;
 class DeviceSession;
 class DiscoveryClient;
 class QFFmpeg;
@@ -128,11 +134,13 @@ private:
     bool initSocket();
     bool addGroup();
     void send(cmdType cmd);
+    void device_command_finished(DeviceCommand* command, DeviceCommand::Outcome outcome);
     void insertData(Dev_info record);
     void renumber_device_rows();
     bool check_network_info();
     void fill_network_form(QTreeWidgetItem* item);
     bool network_form_complete() const;
+    discovery::NetworkSettings network_form_settings() const;
 
     // upgrade
     void init_tcp_client();
@@ -193,6 +201,10 @@ private:
     QString request_id;
     bool client_id_fixed = true;
     QVector<Dev_info> device_list;
+    // Cameras of device_list that share their IP or MAC address, by Device ID. The rows paint from it, also
+    // while the window is taken down, so they share it.
+    std::shared_ptr<QHash<QString, discovery::Conflicts>> device_conflicts =
+        std::make_shared<QHash<QString, discovery::Conflicts>>();
     bool device_rows_pending = false;
     bool backup_started = false;
     QMenu* item_menu = nullptr;
@@ -205,6 +217,8 @@ private:
     QAction* reboot_action = nullptr;
     // The discovery conversation; its sockets are reached through it.
     DiscoveryClient* discovery = nullptr;
+    // The list's address assignment and export, after the menu's Parts actions.
+    DeviceListTools* device_list_tools = nullptr;
     QString local_ips[32];
     int local_ip_count = 0;
     int selected_ip_index = -1;

@@ -40,7 +40,9 @@ QStringList faultNames()
             "chunk-length=N",
             "header-size=N",
             "reply=truncated|nul|missing-keys|short-mac",
-            "reply-mode=multicast|unicast|both"};
+            "reply-mode=multicast|unicast|both",
+            "refuse-config",
+            "config-not-applied"};
 }
 
 QString applyFault(Faults& f, const QString& name, const QString& value, bool hasValue)
@@ -75,6 +77,10 @@ QString applyFault(Faults& f, const QString& name, const QString& value, bool ha
         flag = &f.otherLayout;
     else if (name == "unterminated-text")
         flag = &f.unterminatedText;
+    else if (name == "refuse-config")
+        flag = &f.refuseConfig;
+    else if (name == "config-not-applied")
+        flag = &f.configNotApplied;
     if (flag) {
         *flag = parseBool(value, hasValue, &ok);
         return ok ? QString() : QString("fault %1: expected a boolean, got \"%2\"").arg(name, value);

@@ -36,6 +36,8 @@ struct Faults {
     qint32 headerSize = 0; // length field of the 'B' 1 header when hostileHeaderSize is set
     QString replyFault;    // "", "truncated", "nul", "missing-keys", "short-mac"
     ReplyMode replyMode = ReplyMode::Multicast;
+    bool refuseConfig = false;     // "FAILED * " to every CONFIGNET
+    bool configNotApplied = false; // "SUCCEED *" to a CONFIGNET, and the settings stay as they were
 };
 
 // Sets one switch; returns an error text, empty on success.
