@@ -26,11 +26,9 @@ CameraUpgrade::CameraUpgrade(const Plan& plan, DeviceSession* session, QObject* 
     });
 }
 
-CameraUpgrade::~CameraUpgrade()
-{
-    if (isRunning() && !m_ownSession)
-        m_session->close();
-}
+// A shared session may be gone already (its owner destroys both); the owner cancels a running upgrade before
+// it uses the session again.
+CameraUpgrade::~CameraUpgrade() = default;
 
 void CameraUpgrade::setIdleTimeout(int msecs)
 {

@@ -165,6 +165,13 @@ private slots:
         QVERIFY(rig.languageChanges());
         QTRY_COMPARE(rig.requests(rig.address), QString("Q U B"));
         QVERIFY(rig.camsim.events("file_received").isEmpty());
+        // A window closed in the middle of an upload takes the upgrade and its connection along. (The
+        // language change set the form's entries back.)
+        rig.window->findChild<QLineEdit*>("upgrade_ip_lineEdit")->setText(rig.address);
+        rig.choose("IPC200_SOC_t.pkg", QByteArray(400000, 'f'));
+        rig.click("upgrade_Button");
+        QTRY_COMPARE(rig.requests(rig.address), QString("Q U B Q U"));
+        rig.window.reset();
     }
 
     // The core's guards as the window shows them. Camera A (model X1) is asked first; camera B answers its
