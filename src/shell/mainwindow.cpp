@@ -16,7 +16,7 @@
 #include <QUrl>
 
 #include "devicelistcolumns.h"
-#include "devicelisttools.h"
+#include "mainwindow_devicelisttools.h"
 #include "discoveryclient.h"
 #include "padposition.h"
 #include "rollout/rollouttab.h"

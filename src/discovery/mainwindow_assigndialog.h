@@ -1,5 +1,5 @@
-#ifndef ASSIGNDIALOG_H
-#define ASSIGNDIALOG_H
+#ifndef MAINWINDOW_ASSIGNDIALOG_H
+#define MAINWINDOW_ASSIGNDIALOG_H
 
 #include <QDialog>
 #include <QVector>
@@ -62,4 +62,4 @@ private:
     QPushButton* m_close;
 };
 
-#endif // ASSIGNDIALOG_H
+#endif // MAINWINDOW_ASSIGNDIALOG_H

@@ -1,5 +1,5 @@
-#ifndef DEVICELISTTOOLS_H
-#define DEVICELISTTOOLS_H
+#ifndef MAINWINDOW_DEVICELISTTOOLS_H
+#define MAINWINDOW_DEVICELISTTOOLS_H
 
 #include <QObject>
 #include <QVector>
@@ -44,4 +44,4 @@ private:
     QAction* m_export;
 };
 
-#endif // DEVICELISTTOOLS_H
+#endif // MAINWINDOW_DEVICELISTTOOLS_H

@@ -1,4 +1,4 @@
-#include "assigndialog.h"
+#include "mainwindow_assigndialog.h"
 
 #include <QEvent>
 #include <QGridLayout>

@@ -1,4 +1,4 @@
-#include "devicelisttools.h"
+#include "mainwindow_devicelisttools.h"
 
 #include <QAction>
 #include <QEvent>
@@ -7,7 +7,7 @@
 #include <QSet>
 #include <QTreeWidget>
 
-#include "assigndialog.h"
+#include "mainwindow_assigndialog.h"
 #include "devicelistcolumns.h"
 #include "devicetable.h"
 
