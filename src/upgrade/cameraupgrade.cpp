@@ -36,6 +36,12 @@ void CameraUpgrade::setIdleTimeout(int msecs)
         m_session->setIdleTimeout(msecs);
 }
 
+void CameraUpgrade::setStallTimeout(int msecs)
+{
+    if (m_ownSession)
+        m_session->setStallTimeout(msecs);
+}
+
 // Hooked only while it runs: a shared session's later conversations reach nobody here.
 void CameraUpgrade::hook()
 {
@@ -162,6 +168,11 @@ void CameraUpgrade::onVersion(const VersionReport& report)
         return;
     m_queryTimer->stop();
     emit versionReported(report);
+    if (!m_done && !m_plan.skipVersion.isEmpty() && report.version.contains(m_plan.skipVersion)) {
+        m_session->close();
+        finish(Verdict{Outcome::UpToDate, Failure::None, QString()});
+        return;
+    }
     if (m_done || m_plan.force || m_plan.image.nameMatchesCamera(report, m_plan.workType)) {
         if (!m_done)
             upload();
@@ -212,12 +223,12 @@ void CameraUpgrade::onCameraStep(UpgradeStep step)
         setStep(step);
 }
 
-void CameraUpgrade::cancel()
+void CameraUpgrade::cancel(Failure why)
 {
     if (!isRunning())
         return;
     m_session->close();
-    finish(Verdict::failed(Failure::Cancelled));
+    finish(Verdict::failed(why));
 }
 
 void CameraUpgrade::setStep(UpgradeStep step)

@@ -42,6 +42,8 @@ public:
         // spareCopy when that is given. The firmware goes only after the archive's MD5 matched.
         QString backupTarget;
         QString spareCopy;
+        // Not empty: a camera whose version answer contains this text is left as it is (Outcome::UpToDate).
+        QString skipVersion;
     };
 
     static constexpr int DefaultQueryTimeoutMs = 10000;
@@ -56,13 +58,16 @@ public:
 
     // Silence from the camera that fails the upgrade, for a session of its own (0 never).
     void setIdleTimeout(int msecs);
+    // The stall limit of the backup and the upload (DeviceSession::setStallTimeout), for a session of its
+    // own.
+    void setStallTimeout(int msecs);
     // How long the camera may take to answer the version question.
     void setQueryTimeout(int msecs) { m_queryTimeoutMs = msecs; }
 
     // Everything refused before the first connection ends in finished() before start() returns.
     void start();
-    // Ends it now, the connection with it; finished() reports Cancelled.
-    void cancel();
+    // Ends it now, the connection with it; finished() reports the failure given.
+    void cancel(Failure why = Failure::Cancelled);
     // The answer to mismatchFound(): go on with the upload, or end as Declined.
     void proceed();
     void decline();

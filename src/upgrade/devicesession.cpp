@@ -33,9 +33,8 @@ DeviceSession::DeviceSession(QObject* parent) : QObject(parent)
     m_idleTimer = new QTimer(this);
     m_idleTimer->setSingleShot(true);
     connect(m_idleTimer, &QTimer::timeout, this, &DeviceSession::onIdleTimeout);
-    m_drainTimer = new QTimer(this);
-    m_drainTimer->setSingleShot(true);
-    connect(m_drainTimer, &QTimer::timeout, this, &DeviceSession::continueStream);
+    m_watchTimer = new QTimer(this);
+    connect(m_watchTimer, &QTimer::timeout, this, &DeviceSession::watch);
 }
 
 DeviceSession::~DeviceSession()
@@ -49,7 +48,7 @@ void DeviceSession::dropSocket()
     m_idleTimer->stop();
     m_stream.reset();
     m_streamActive = false;
-    m_drainTimer->stop();
+    m_watchTimer->stop();
     if (m_archive)
         m_archive->cancelWriting();
     m_archive.reset();
@@ -168,7 +167,8 @@ void DeviceSession::backup(const QString& target, const QString& spareCopy)
     m_backupTarget = target;
     m_spareCopy = spareCopy;
     m_archive.reset();
-    send(records ? backup_request(*records) : QByteArray(), Operation::Backup);
+    if (send(records ? backup_request(*records) : QByteArray(), Operation::Backup))
+        startWatch();
 }
 
 void DeviceSession::restore(const QString& path, const QByteArray& md5Text)
@@ -186,6 +186,8 @@ void DeviceSession::readRecords()
         return;
     // A handler may close the connection: the socket is gone with the records still buffered on it.
     QTcpSocket* socket = m_socket;
+    // Whatever comes is the camera's doing: a transfer that hears from it goes on.
+    m_lastProgress.restart();
     while (socket == m_socket && socket->bytesAvailable() >= records->size) {
         const QByteArray bytes = socket->read(records->size);
         touch();
@@ -232,6 +234,7 @@ DeviceSession::Operation DeviceSession::takeOperation()
     const Operation operation = m_operation;
     m_operation = Operation::None;
     m_idleTimer->stop();
+    m_watchTimer->stop();
     return operation;
 }
 
@@ -417,11 +420,28 @@ void DeviceSession::startStream(const QString& path)
         return;
     }
     m_streamSent = 0;
+    m_streamTaken = 0;
     m_streamTotal = m_stream->size();
     m_streamActive = true;
     m_streamReported = -1;
     m_progressClock.start();
+    startWatch();
     continueStream();
+}
+
+// Polled rather than waited for: a camera that stops reading leaves the socket with nothing to signal.
+void DeviceSession::startWatch()
+{
+    m_lastProgress.start();
+    m_watchTimer->start(kProgressIntervalMs);
+}
+
+void DeviceSession::watch()
+{
+    continueStream();
+    if (!m_watchTimer->isActive() || m_stallTimeoutMs <= 0 || m_lastProgress.elapsed() < m_stallTimeoutMs)
+        return;
+    fail(Failure::Stalled, QString::number(m_stallTimeoutMs / 1000.0));
 }
 
 void DeviceSession::failStream()
@@ -429,10 +449,10 @@ void DeviceSession::failStream()
     fail(Failure::FileUnreadable, m_streamPath);
 }
 
-// Reads the file in large pieces while the socket's queue is short; called again as the socket sends.
+// Reads the file in large pieces while the socket's queue is short; called again as the socket sends, and
+// while the transfer is watched.
 void DeviceSession::continueStream()
 {
-    touch();
     if (!m_streamActive || !m_socket)
         return;
     while (m_stream && m_streamSent < m_streamTotal && m_socket->bytesToWrite() < kStreamWindow) {
@@ -449,13 +469,17 @@ void DeviceSession::continueStream()
     if (m_streamSent == m_streamTotal)
         m_stream.reset();
     // Counted as the camera takes bytes in, not as they are queued: a whole file can fit the queues, and a
-    // slow link must show. Once everything is queued, the system's queue is watched until it is empty. The
+    // slow link must show. Only bytes taken are progress, for the stall limit and the idle limit alike. The
     // last byte counts only when the camera says it has them all: a reset connection leaves nothing unsent
     // either.
-    const qint64 queued = unsentBytes();
-    reportProgress(qBound<qint64>(0, m_streamSent - queued, m_streamTotal - 1), false);
-    if (!m_stream && queued > 0)
-        m_drainTimer->start(kProgressIntervalMs);
+    const qint64 taken = qBound<qint64>(0, m_streamSent - unsentBytes(), m_streamTotal);
+    if (taken > m_streamTaken) {
+        m_streamTaken = taken;
+        m_lastProgress.restart();
+        touch();
+    }
+    if (taken > 0)
+        reportProgress(qMin(taken, m_streamTotal - 1), false);
 }
 
 // The camera says it has the whole file: the last of it need not be watched leaving the system's queue.
@@ -464,7 +488,7 @@ void DeviceSession::completeStream()
     if (!m_streamActive || m_stream)
         return;
     m_streamActive = false;
-    m_drainTimer->stop();
+    m_watchTimer->stop();
     reportProgress(m_streamTotal, true);
 }
 

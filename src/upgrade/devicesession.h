@@ -32,6 +32,7 @@ public:
     Q_ENUM(Operation)
 
     static constexpr int ConnectTimeoutMs = 1500;
+    static constexpr int DefaultStallTimeoutMs = 30000;
     // Records the socket may hold unread: a camera that keeps sending cannot take more memory than this.
     static constexpr int MaxBufferedRecords = 64;
 
@@ -42,6 +43,12 @@ public:
     void setWorkType(int workType) { m_workType = workType; }
     // An operation that hears nothing from the camera for this long fails as "timed out"; 0 never times out.
     void setIdleTimeout(int msecs) { m_idleTimeoutMs = msecs; }
+    // A transfer (the firmware or an archive going out, from the camera's request for it until it says it
+    // has it all; an archive coming in, from the request until it is saved) fails as Stalled when the camera
+    // has taken no byte of it, and sent none, for this long; 0 never. Bytes still queued on this side do not
+    // count as taken.
+    void setStallTimeout(int msecs) { m_stallTimeoutMs = msecs; }
+    int stallTimeout() const { return m_stallTimeoutMs; }
 
     // Drops any earlier connection and its stream, then connects; connected() or connectFailed() follows,
     // the latter after ConnectTimeoutMs at the latest.
@@ -105,6 +112,8 @@ private:
     void onConnectTimeout();
     void onIdleTimeout();
     void touch();
+    void startWatch();
+    void watch();
     void startStream(const QString& path);
     // Ends the operation when the file to stream cannot be opened or read to its end.
     void failStream();
@@ -123,10 +132,12 @@ private:
     QTcpSocket* m_socket = nullptr;
     QTimer* m_connectTimer = nullptr;
     QTimer* m_idleTimer = nullptr;
-    QTimer* m_drainTimer = nullptr;
+    QTimer* m_watchTimer = nullptr;
+    QElapsedTimer m_lastProgress; // of the transfer under way
     QString m_lastError;
     int m_workType = 1;
     int m_idleTimeoutMs = 0;
+    int m_stallTimeoutMs = DefaultStallTimeoutMs;
     Operation m_operation = Operation::None;
     bool m_reportQuery = false;
     bool m_flashing = false;
@@ -135,7 +146,8 @@ private:
     QString m_streamPath;
     std::unique_ptr<QFile> m_stream;
     qint64 m_streamTotal = 0;
-    qint64 m_streamSent = 0; // queued on the socket
+    qint64 m_streamSent = 0;  // queued on the socket
+    qint64 m_streamTaken = 0; // taken by the camera
     qint64 m_streamReported = -1;
     bool m_streamActive = false;
     QElapsedTimer m_progressClock;

@@ -102,11 +102,14 @@ QString MainWindow::verdict_text(const Verdict& verdict) const
     case Failure::TimedOut:
     case Failure::NoAnswer:
         return tr("timed out");
+    case Failure::Stalled:
+        return tr("stalled: no progress for %1 s").arg(verdict.detail);
     case Failure::Dropped:
     case Failure::NotConnected:
     case Failure::UnexpectedStatus:
     case Failure::NotBack:
     case Failure::Cancelled:
+    case Failure::Interrupted:
         return tr("disconnect");
     case Failure::BadAddress:
         return tr("Network information fill in error");

@@ -337,6 +337,12 @@ void MainWindow::show_upgrade_verdict(const Verdict& verdict, UpgradeStep step)
         ui->label_4->setText(tr("disconnect"));
         end_upgrade();
         break;
+    case Failure::Stalled:
+        ui->label_6->setText(text);
+        ui->label_4->setText(tr("disconnect"));
+        ui->progressBar->reset();
+        end_upgrade();
+        break;
     case Failure::ConnectTimedOut:
     case Failure::ConnectFailed:
     case Failure::NoAnswer:
@@ -357,6 +363,7 @@ void MainWindow::show_upgrade_verdict(const Verdict& verdict, UpgradeStep step)
     case Failure::CannotWrite:
     case Failure::RestoreFailed:
     case Failure::NotBack:
+    case Failure::Interrupted:
         ui->label_4->setText(tr("disconnect"));
         end_upgrade();
         break;

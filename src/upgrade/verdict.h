@@ -24,6 +24,7 @@ enum class Failure {
     TimedOut,        // the camera fell silent
     NoAnswer,        // no version report within the question's limit: often the other record layout
     NotConnected,    // a request without a connection
+    Stalled, // a transfer the camera took or sent no byte of for the stall limit; detail: the limit in s
     // Refused by the tool before the first byte of firmware.
     BadAddress,     // not a camera address
     NameTooLong,    // the file name does not fit the record's name field
@@ -44,14 +45,16 @@ enum class Failure {
     CannotWrite,      // a file of the tool's could not be written
     RestoreFailed,    // 'R' 5
     // Ends decided above one conversation.
-    NotBack,   // not back after the reboot
-    Cancelled, // ended by the tool
+    NotBack,     // not back after the reboot
+    Cancelled,   // ended by the tool
+    Interrupted, // ended by the operator (Ctrl-C, Stop) before its result
 };
 Q_ENUM_NS(Failure)
 
 enum class Outcome {
     Done,     // the camera reported the end: upgraded, answered, archive saved, restored
     Flashing, // verified, then the camera closed the connection to flash: the upgrade goes on without us
+    UpToDate, // the camera's version already holds the text asked for: nothing was sent
     Failed,
 };
 Q_ENUM_NS(Outcome)

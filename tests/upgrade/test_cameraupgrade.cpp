@@ -131,7 +131,7 @@ private slots:
         QTest::addColumn<QString>("cameraB"); // JSON of camera B
         QTest::addColumn<QString>("file");
         QTest::addColumn<int>("type");
-        QTest::addColumn<QString>("plan"); // words: ask, accept, backup, nobody, quick-question
+        QTest::addColumn<QString>("plan"); // words: ask, accept, backup, nobody, quick-question, skip
         QTest::addColumn<QString>("verdict");
         QTest::addColumn<QString>("requestsB");
         QTest::addColumn<bool>("asked");
@@ -160,6 +160,9 @@ private slots:
             << "x_rootfs.bin" << 7 << ""
             << "RefusedModel Querying"
             << "Q" << false;
+        QTest::newRow("already that version, after its backup") << late << "fw_X1.img" << 4 << "skip backup"
+                                                                << "UpToDate Querying"
+                                                                << "B Q" << false;
         QTest::newRow("no answer within the limit") << z9 + "\"faults\": {\"version-delay\": 1500}}"
                                                     << "fw_Z9.img" << 4 << "quick-question"
                                                     << "NoAnswer Querying"
@@ -214,6 +217,7 @@ private slots:
         settings.host = plan.contains("nobody") ? "127.0.0.179" : b;
         settings.image = FirmwareImage(dir.file(file), type);
         settings.askOnMismatch = plan.contains("ask");
+        settings.skipVersion = plan.contains("skip") ? "Z9.R" : "";
         settings.knownPartitions = {{"mtd0:", "1", "1", "\"boot\""},
                                     {"mtd1:", "1", "1", "\"kernel\""},
                                     {"mtd2:", "1", "1", "\"rootfs\""}};
@@ -240,7 +244,9 @@ private slots:
         QTest::qWait(100);
         QCOMPARE(requests(camsim, b), requestsB);
         QCOMPARE(camsim.events("file_received").size(), requestsB.endsWith('U') ? 1 : 0);
-        if (plan.contains("backup") && verdict.startsWith("Done")) {
+        if (verdict.startsWith("UpToDate")) {
+            QCOMPARE(readFile("data.tar.gz"), kArchive); // the backup stays; the firmware never went
+        } else if (plan.contains("backup") && verdict.startsWith("Done")) {
             // Saved and verified, the spare copy made, before the upgrade request left.
             QCOMPARE(run.atRequest, kArchive + "|previous");
         } else if (plan.contains("backup")) {

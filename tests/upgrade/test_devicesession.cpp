@@ -153,6 +153,11 @@ private slots:
         add("restore", "TYPE2", "restore", "Uploading+ P+ Restoring+ Done");
         add("restore fails", "restore-fail", "restore", "Uploading+ P+ fail(RestoreFailed)");
         add("restore, disk full", "disk-full", "restore", "fail(DiskFull)");
+        // Stall limit of a second: the camera stops reading, stops sending, or never starts.
+        add("upload stalls", "stall-upload=0", "upgrade 1 a.pkg", "Uploading+ fail(Stalled 1)");
+        add("restore stalls", "stall-upload=0", "restore", "Uploading+ fail(Stalled 1)");
+        add("archive stalls", "stall-backup=2048", "backup", "B1+ fail(Stalled 1)");
+        add("archive never starts", "backup-delay=1500", "first backup", "fail(Stalled 1)");
     }
     void conversation()
     {
@@ -174,6 +179,7 @@ private slots:
 
         DeviceSession session;
         session.setWorkType(args.contains("TYPE2") ? 2 : 1);
+        session.setStallTimeout(1000);
         Trace trace(session);
         session.connectToCamera(address);
         QVERIFY(waitForConnection(session));

@@ -14,6 +14,8 @@ namespace
 constexpr int kTickMs = 50;
 constexpr int kSplitGapMs = 100;
 constexpr int kCloseGraceMs = 300;
+// A camera that stops reading keeps little unread, so the tool's side sees it at once.
+constexpr int kHeldReadBuffer = 64 * 1024;
 
 Layout otherLayout(Layout layout)
 {
@@ -49,7 +51,12 @@ DeviceSession::DeviceSession(SimCamera* camera, QTcpSocket* socket)
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     readLayout = camera->profile.layout;
     writeLayout = camera->profile.faults.otherLayout ? otherLayout(readLayout) : readLayout;
-    const qint64 rate = camera->profile.faults.slowLink;
+    const Faults& faults = camera->profile.faults;
+    if (faults.stallUploadAt != -1 || faults.pauseReadingMs > 0) {
+        socket->setReadBufferSize(kHeldReadBuffer);
+        socket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, kHeldReadBuffer);
+    }
+    const qint64 rate = faults.slowLink;
     if (rate > 0) {
         // Qt stops reading from the kernel when its buffer is full, so the peer really slows down.
         socket->setReadBufferSize(qMax<qint64>(rate * kTickMs / 1000, 512));
@@ -94,7 +101,12 @@ void DeviceSession::drop()
 
 void DeviceSession::tick()
 {
-    const qint64 rate = camera->profile.faults.slowLink;
+    const Faults& faults = camera->profile.faults;
+    if (faults.stallUploadAt != -1 || faults.pauseReadingMs > 0) {
+        socket->setReadBufferSize(kHeldReadBuffer);
+        socket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, kHeldReadBuffer);
+    }
+    const qint64 rate = faults.slowLink;
     if (rate > 0) {
         sendBudget = qMax<qint64>(rate * kTickMs / 1000, 1);
         readBudget = sendBudget;
@@ -105,7 +117,7 @@ void DeviceSession::tick()
 
 void DeviceSession::readIncoming()
 {
-    if (state == State::Finished)
+    if (state == State::Finished || readingHeld)
         return;
     const bool paced = camera->profile.faults.slowLink > 0;
     qint64 wanted = socket->bytesAvailable();
@@ -121,10 +133,30 @@ void DeviceSession::readIncoming()
     pump();
 }
 
+bool DeviceSession::holdReading(qint64 at, const char* fault, int pauseMs)
+{
+    if (at < 0 || received < at)
+        return false;
+    readingHeld = true;
+    camera->log->write("fault", camera->name(), {{"fault", fault}, {"received", received}});
+    if (pauseMs > 0) {
+        ++pauses;
+        nextPauseAt = pauses < 4 ? expected * (pauses + 1) / 5 : -1;
+        QTimer::singleShot(pauseMs, this, [this] {
+            readingHeld = false;
+            camera->log->write("fault", camera->name(),
+                               {{"fault", "resume-reading"}, {"received", received}});
+            process();
+            readIncoming();
+        });
+    }
+    return true;
+}
+
 void DeviceSession::process()
 {
     const int recordSize = record::size(readLayout);
-    while (state != State::Finished) {
+    while (state != State::Finished && !readingHeld) {
         if (state == State::Records) {
             if (inbox.size() < recordSize)
                 return;
@@ -137,8 +169,9 @@ void DeviceSession::process()
         if (inbox.isEmpty())
             return;
         qint64 take = qMin<qint64>(inbox.size(), expected - received);
-        if (dropAt >= 0)
-            take = qMin(take, dropAt - received);
+        for (qint64 limit : {dropAt, stallAt, nextPauseAt})
+            if (limit >= 0)
+                take = qMin(take, limit - received);
         const QByteArray piece = inbox.left(int(take));
         inbox.remove(0, int(take));
         hash.addData(piece);
@@ -152,6 +185,9 @@ void DeviceSession::process()
             drop();
             return;
         }
+        if (holdReading(stallAt, "stall-upload", 0) ||
+            holdReading(nextPauseAt, "pause-reading", camera->profile.faults.pauseReadingMs))
+            return;
         if (received == expected)
             finishUpload();
     }
@@ -206,6 +242,10 @@ void DeviceSession::beginUpload(Upload kind, const record::Record& request)
     hash.reset();
     archiveBytes.clear();
     dropAt = -1;
+    const Faults& faults = camera->profile.faults;
+    stallAt = faults.stallUploadAt == -2 ? expected / 2 : faults.stallUploadAt;
+    pauses = 0;
+    nextPauseAt = faults.pauseReadingMs > 0 && expected >= 5 ? expected / 5 : -1;
     if (kind == Upload::Firmware) {
         const qint64 dropSetting = camera->profile.faults.dropUploadAt;
         dropAt = dropSetting == -2 ? expected / 2 : dropSetting;
@@ -326,6 +366,13 @@ void DeviceSession::answerBackup()
     const qint32 size = faults.hostileHeaderSize ? faults.headerSize : qint32(archive.size());
     queueRecord('B', 1, size, name, md5);
     for (int at = 0; at < archive.size(); at += record::kMaxChunk) {
+        if (faults.stallBackupAt >= 0 && at >= faults.stallBackupAt) {
+            // Nothing more, and the connection stays open.
+            queueAction([this, at] {
+                camera->log->write("fault", camera->name(), {{"fault", "stall-backup"}, {"sent", at}});
+            });
+            return;
+        }
         const QByteArray chunk = archive.mid(at, record::kMaxChunk);
         queueRecord('B', 2, faults.hostileChunkLength ? faults.chunkLength : qint32(chunk.size()),
                     QByteArray(), chunk);

@@ -42,6 +42,8 @@ private:
     void handleRecord(const record::Record& request);
     void beginUpload(Upload kind, const record::Record& request);
     void finishUpload();
+    // Reading stops at `at` bytes of the upload: for good, or for the pause when one is given.
+    bool holdReading(qint64 at, const char* fault, int pauseMs);
     void answerVersion(const record::Record& request);
     void answerBackup();
     void closeAndReboot(const QString& reason, const QByteArray& installedFirmware = QByteArray());
@@ -65,6 +67,10 @@ private:
     qint64 expected = 0;
     qint64 received = 0;
     qint64 dropAt = -1;
+    qint64 stallAt = -1;
+    qint64 nextPauseAt = -1; // four pauses, after each fifth of the upload
+    int pauses = 0;
+    bool readingHeld = false;
     QByteArray expectedMd5;
     QByteArray uploadName;
     qint32 uploadParam = 0;

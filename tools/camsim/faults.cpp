@@ -24,6 +24,9 @@ QStringList faultNames()
             "arm-missing",
             "drop-upload[=N]",
             "drop-after-verify",
+            "stall-upload[=N]",
+            "stall-backup[=N]",
+            "pause-reading=MS",
             "keep-version",
             "never-back",
             "backup-fail",
@@ -90,6 +93,15 @@ QString applyFault(Faults& f, const QString& name, const QString& value, bool ha
         f.dropUploadAt = hasValue ? value.toLongLong(&ok) : -2;
         if (!ok || (hasValue && f.dropUploadAt < 0))
             return QString("fault drop-upload: expected a byte count, got \"%1\"").arg(value);
+    } else if (name == "stall-upload" || name == "stall-backup") {
+        qint64& at = name == "stall-upload" ? f.stallUploadAt : f.stallBackupAt;
+        at = hasValue ? value.toLongLong(&ok) : name == "stall-upload" ? -2 : 0;
+        if (!ok || (hasValue && at < 0))
+            return QString("fault %1: expected a byte count, got \"%2\"").arg(name, value);
+    } else if (name == "pause-reading") {
+        f.pauseReadingMs = value.toInt(&ok);
+        if (!ok || f.pauseReadingMs <= 0)
+            return QString("fault pause-reading: expected milliseconds, got \"%1\"").arg(value);
     } else if (name == "slow-link") {
         f.slowLink = value.toLongLong(&ok);
         if (!ok || f.slowLink < 0)

@@ -16,6 +16,9 @@ struct Faults {
     bool armMissing = false;      // 'E' after 'U' 3
     qint64 dropUploadAt = -1;     // abort the connection after this many firmware bytes (-2: half the file)
     bool dropAfterVerify = false; // abort the connection right after 'U' 5
+    qint64 stallUploadAt = -1;    // stop reading an upload ('U' or 'R') after this many bytes (-2: half)
+    qint64 stallBackupAt = -1;    // the archive stops after this many bytes, the connection left open
+    int pauseReadingMs = 0;       // reading an upload pauses this long after each fifth of it
     bool keepVersion = false;     // an upgrade does not change the version text
     bool neverBack = false;       // the reboot after an upgrade never ends
     bool backupFail = false;      // 'B' 4 instead of the archive
