@@ -417,6 +417,10 @@
         <source>Backup failed, the upgrade was not started</source>
         <translation>Backup failed, the upgrade was not started</translation>
     </message>
+    <message>
+        <source>stalled: no progress for %1 s</source>
+        <translation>stalled: no progress for %1 s</translation>
+    </message>
 </context>
 <context>
     <name>AssignDialog</name>
@@ -917,6 +921,86 @@
     <message>
         <source>cancelled</source>
         <translation>cancelled</translation>
+    </message>
+    <message>
+        <source>Check versions</source>
+        <translation>Check versions</translation>
+    </message>
+    <message>
+        <source>Back up all</source>
+        <translation>Back up all</translation>
+    </message>
+    <message>
+        <source>Retry failed and skipped</source>
+        <translation>Retry failed and skipped</translation>
+    </message>
+    <message>
+        <source>%1 cameras of this table are upgraded already. Upgrade them again? &quot;Retry failed and skipped&quot; upgrades only the others.</source>
+        <translation>%1 cameras of this table are upgraded already. Upgrade them again? &quot;Retry failed and skipped&quot; upgrades only the others.</translation>
+    </message>
+    <message>
+        <source>The Rollout tab is still at work. Closing the window interrupts it: transfers under way are cut off and cameras not yet started are skipped. Close anyway?</source>
+        <translation>The Rollout tab is still at work. Closing the window interrupts it: transfers under way are cut off and cameras not yet started are skipped. Close anyway?</translation>
+    </message>
+    <message>
+        <source>%1 answered, %2 failed, %3 skipped</source>
+        <translation>%1 answered, %2 failed, %3 skipped</translation>
+    </message>
+    <message>
+        <source>%1 saved, %2 failed, %3 skipped</source>
+        <translation>%1 saved, %2 failed, %3 skipped</translation>
+    </message>
+    <message>
+        <source>, %1 up to date</source>
+        <translation>, %1 up to date</translation>
+    </message>
+    <message>
+        <source>, %1 done before</source>
+        <translation>, %1 done before</translation>
+    </message>
+    <message>
+        <source>up to date</source>
+        <translation>up to date</translation>
+    </message>
+    <message>
+        <source>done before</source>
+        <translation>done before</translation>
+    </message>
+    <message>
+        <source>answered</source>
+        <translation>answered</translation>
+    </message>
+    <message>
+        <source>saved</source>
+        <translation>saved</translation>
+    </message>
+    <message>
+        <source>already done</source>
+        <translation>already done</translation>
+    </message>
+    <message>
+        <source>version contains &quot;%1&quot;</source>
+        <translation>version contains &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>%1 partitions</source>
+        <translation>%1 partitions</translation>
+    </message>
+    <message>
+        <source>saved as %1</source>
+        <translation>saved as %1</translation>
+    </message>
+    <message>
+        <source>interrupted: upgraded, not confirmed</source>
+        <translation>interrupted: upgraded, not confirmed</translation>
+    </message>
+    <message>
+        <source>stalled: no progress for %1 s</source>
+        <translation>stalled: no progress for %1 s</translation>
+    </message>
+    <message>
+        <source>interrupted</source>
+        <translation>interrupted</translation>
     </message>
 </context>
 </TS>

@@ -415,6 +415,10 @@
         <source>Backup failed, the upgrade was not started</source>
         <translation>备份失败，未开始升级</translation>
     </message>
+    <message>
+        <source>stalled: no progress for %1 s</source>
+        <translation>传输停滞：%1 秒无进展</translation>
+    </message>
 </context>
 <context>
     <name>AssignDialog</name>
@@ -912,6 +916,86 @@
     <message>
         <source>cancelled</source>
         <translation>已取消</translation>
+    </message>
+    <message>
+        <source>Check versions</source>
+        <translation>查询版本</translation>
+    </message>
+    <message>
+        <source>Back up all</source>
+        <translation>全部备份</translation>
+    </message>
+    <message>
+        <source>Retry failed and skipped</source>
+        <translation>重试失败和跳过的</translation>
+    </message>
+    <message>
+        <source>%1 cameras of this table are upgraded already. Upgrade them again? &quot;Retry failed and skipped&quot; upgrades only the others.</source>
+        <translation>此表中已有 %1 台相机升级完成。要再次升级它们吗？“重试失败和跳过的”只升级其余的相机。</translation>
+    </message>
+    <message>
+        <source>The Rollout tab is still at work. Closing the window interrupts it: transfers under way are cut off and cameras not yet started are skipped. Close anyway?</source>
+        <translation>批量升级页仍在工作。关闭窗口会中断它：进行中的传输将被切断，尚未开始的相机将被跳过。仍要关闭吗？</translation>
+    </message>
+    <message>
+        <source>%1 answered, %2 failed, %3 skipped</source>
+        <translation>已应答 %1，失败 %2，跳过 %3</translation>
+    </message>
+    <message>
+        <source>%1 saved, %2 failed, %3 skipped</source>
+        <translation>已保存 %1，失败 %2，跳过 %3</translation>
+    </message>
+    <message>
+        <source>, %1 up to date</source>
+        <translation>，已是该版本 %1</translation>
+    </message>
+    <message>
+        <source>, %1 done before</source>
+        <translation>，先前已完成 %1</translation>
+    </message>
+    <message>
+        <source>up to date</source>
+        <translation>已是该版本</translation>
+    </message>
+    <message>
+        <source>done before</source>
+        <translation>先前已完成</translation>
+    </message>
+    <message>
+        <source>answered</source>
+        <translation>已应答</translation>
+    </message>
+    <message>
+        <source>saved</source>
+        <translation>已保存</translation>
+    </message>
+    <message>
+        <source>already done</source>
+        <translation>先前已完成</translation>
+    </message>
+    <message>
+        <source>version contains &quot;%1&quot;</source>
+        <translation>版本已包含“%1”</translation>
+    </message>
+    <message>
+        <source>%1 partitions</source>
+        <translation>%1 个分区</translation>
+    </message>
+    <message>
+        <source>saved as %1</source>
+        <translation>已保存为 %1</translation>
+    </message>
+    <message>
+        <source>interrupted: upgraded, not confirmed</source>
+        <translation>已中断：已升级，未确认</translation>
+    </message>
+    <message>
+        <source>stalled: no progress for %1 s</source>
+        <translation>传输停滞：%1 秒无进展</translation>
+    </message>
+    <message>
+        <source>interrupted</source>
+        <translation>已中断</translation>
     </message>
 </context>
 </TS>

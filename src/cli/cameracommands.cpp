@@ -6,6 +6,7 @@
 #include "cameraupgrade.h"
 #include "devicesession.h"
 #include "firmwareimage.h"
+#include "fleet.h"
 #include "subcommand.h"
 #include "tcprecord.h"
 #include "validators.h"
@@ -145,6 +146,7 @@ void declareUpgrade(QCommandLineParser& parser)
                       QStringLiteral("KIND")});
     parser.addOption({QStringLiteral("force"),
                       QStringLiteral("Skip the checks of the file name against the kind and the camera.")});
+    fleet::declareStallTimeout(parser);
 }
 
 // The stages a person or a script follows, by their JSON names; the others pass unannounced.
@@ -195,6 +197,8 @@ QJsonValue cameraStatus(const Verdict& verdict, UpgradeStep step)
         return 7;
     case Outcome::Flashing:
         return 5;
+    case Outcome::UpToDate:
+        return QJsonValue();
     case Outcome::Failed:
         break;
     }
@@ -232,6 +236,9 @@ int runUpgrade(const Invocation& in)
     if (fileType == 0)
         return in.usageError(
             QStringLiteral("--kind must be soc, arm, soc-arm, mtd or partition:N (N from 0 to 9)"));
+    const int stall = fleet::stallTimeoutMs(in.parser);
+    if (stall < 0)
+        return in.usageError(QStringLiteral("--stall-timeout takes whole seconds"));
     const Target camera = target(in);
     if (camera.exitStatus >= 0)
         return camera.exitStatus;
@@ -247,6 +254,7 @@ int runUpgrade(const Invocation& in)
     const FirmwareImage& image = plan.image;
 
     CameraUpgrade upgrade(plan);
+    upgrade.setStallTimeout(stall);
     QObject::connect(&upgrade, &CameraUpgrade::stepChanged, [&](UpgradeStep step) {
         const QString name = stageName(step);
         if (name.isEmpty())
@@ -292,10 +300,28 @@ void declareBackup(QCommandLineParser& parser)
     declareCamera(parser);
     parser.addOption({kOutOption, QStringLiteral("Where the configuration archive goes."),
                       QStringLiteral("FILE"), QStringLiteral("data.tar.gz")});
+    fleet::declareStallTimeout(parser);
+    parser.addOption(
+        {QStringLiteral("out-dir"),
+         QStringLiteral("Back up every camera named into DIR/ADDRESS.tar.gz, each kept only when its MD5 "
+                        "matches."),
+         QStringLiteral("DIR")});
+    parser.addOption({QStringLiteral("hosts-file"),
+                      QStringLiteral("With --out-dir: the cameras, one address per line or CSV with an ip "
+                                     "or address column."),
+                      QStringLiteral("FILE")});
+    fleet::declareParallel(parser);
 }
 
 int runBackup(const Invocation& in)
 {
+    if (in.parser.isSet(QStringLiteral("out-dir")))
+        return fleet::runBackups(in);
+    if (in.parser.isSet(QStringLiteral("hosts-file")) || in.parser.isSet(QStringLiteral("parallel")))
+        return in.usageError(QStringLiteral("--hosts-file and --parallel go with --out-dir"));
+    const int stall = fleet::stallTimeoutMs(in.parser);
+    if (stall < 0)
+        return in.usageError(QStringLiteral("--stall-timeout takes whole seconds"));
     const Target camera = target(in);
     if (camera.exitStatus >= 0)
         return camera.exitStatus;
@@ -305,6 +331,7 @@ int runBackup(const Invocation& in)
     DeviceSession session;
     session.setWorkType(camera.workType);
     session.setIdleTimeout(kTransferIdleMs);
+    session.setStallTimeout(stall);
     connectFailures(in, session);
     QObject::connect(&session, &DeviceSession::connected, [&] { session.backup(out); });
     QObject::connect(&session, &DeviceSession::backupHeader, [&in](const QString&, qint64 size) {
@@ -335,6 +362,7 @@ void declareRestore(QCommandLineParser& parser)
     declareCamera(parser);
     parser.addOption(
         {kFileOption, QStringLiteral("The configuration archive to send."), QStringLiteral("FILE")});
+    fleet::declareStallTimeout(parser);
 }
 
 int runRestore(const Invocation& in)
@@ -342,6 +370,9 @@ int runRestore(const Invocation& in)
     const QString file = in.parser.value(kFileOption);
     if (file.isEmpty())
         return in.usageError(QStringLiteral("needs --file"));
+    const int stall = fleet::stallTimeoutMs(in.parser);
+    if (stall < 0)
+        return in.usageError(QStringLiteral("--stall-timeout takes whole seconds"));
     const Target camera = target(in);
     if (camera.exitStatus >= 0)
         return camera.exitStatus;
@@ -352,6 +383,7 @@ int runRestore(const Invocation& in)
     DeviceSession session;
     session.setWorkType(camera.workType);
     session.setIdleTimeout(kTransferIdleMs);
+    session.setStallTimeout(stall);
     connectFailures(in, session);
     QObject::connect(&session, &DeviceSession::connected, [&] { session.restore(file, md5); });
     QObject::connect(&session, &DeviceSession::restoreStep, [&in](RestoreStep step) {
@@ -383,12 +415,18 @@ extern const Subcommand kQueryCommand{"query", "HOST [--layout 1|2] [--json]",
                                       "Shows the camera's version report and partition table.", declareQuery,
                                       runQuery};
 extern const Subcommand kUpgradeCommand{
-    "upgrade", "HOST --file FILE --kind soc|arm|soc-arm|mtd|partition:N [--layout 1|2] [--force] [--json]",
+    "upgrade",
+    "HOST --file FILE --kind soc|arm|soc-arm|mtd|partition:N [--layout 1|2] [--force] [--stall-timeout "
+    "SECONDS] "
+    "[--json]",
     "Upgrades the camera's firmware; the file name must suit the kind and the camera.", declareUpgrade,
     runUpgrade};
-extern const Subcommand kBackupCommand{"backup", "HOST [--out FILE] [--layout 1|2] [--json]",
-                                       "Saves the camera's configuration archive (default data.tar.gz).",
-                                       declareBackup, runBackup};
-extern const Subcommand kRestoreCommand{"restore", "HOST --file FILE [--layout 1|2] [--json]",
-                                        "Sends a configuration archive back to the camera.", declareRestore,
-                                        runRestore};
+extern const Subcommand kBackupCommand{
+    "backup",
+    "HOST [--out FILE] [--layout 1|2] [--stall-timeout SECONDS] [--json] | (HOST... | --hosts-file FILE) "
+    "--out-dir DIR [--parallel N] [--layout 1|2] [--stall-timeout SECONDS] [--json]",
+    "Saves the camera's configuration archive (default data.tar.gz), or every camera's into a folder.",
+    declareBackup, runBackup};
+extern const Subcommand kRestoreCommand{
+    "restore", "HOST --file FILE [--layout 1|2] [--stall-timeout SECONDS] [--json]",
+    "Sends a configuration archive back to the camera.", declareRestore, runRestore};

@@ -7,16 +7,17 @@
 
 #include "subcommand.h"
 
-// Defined in cameracommands.cpp, lancommands.cpp, assigncommand.cpp and rolloutcommand.cpp.
+// Defined in cameracommands.cpp, lancommands.cpp, assigncommand.cpp, rolloutcommand.cpp and
+// fleetcommands.cpp.
 extern const Subcommand kSearchCommand, kQueryCommand, kUpgradeCommand, kBackupCommand, kRestoreCommand,
-    kConfigCommand, kRebootCommand, kBlinkCommand, kAssignCommand, kRolloutCommand;
+    kConfigCommand, kRebootCommand, kBlinkCommand, kAssignCommand, kRolloutCommand, kInventoryCommand;
 
 namespace
 {
 // The dispatch table, in the order the overview lists the subcommands.
 const Subcommand* const kCommands[] = {
-    &kSearchCommand, &kQueryCommand,  &kUpgradeCommand, &kBackupCommand, &kRestoreCommand,
-    &kConfigCommand, &kRebootCommand, &kBlinkCommand,   &kAssignCommand, &kRolloutCommand,
+    &kSearchCommand, &kQueryCommand, &kUpgradeCommand, &kBackupCommand,  &kRestoreCommand,   &kConfigCommand,
+    &kRebootCommand, &kBlinkCommand, &kAssignCommand,  &kRolloutCommand, &kInventoryCommand,
 };
 
 const Subcommand* findCommand(const QString& name)
@@ -40,7 +41,8 @@ QString overview()
         QStringLiteral("  --version | --help\n\n"
                        "Run 'camupgrade-cli COMMAND --help' for the options of one command.\n"
                        "Exit status: 0 success; 1 the camera reported a failure, the connection failed or a "
-                       "check refused the work; 2 usage error.\n");
+                       "check refused the work; 2 usage error; 3 a job on many cameras stopped before every "
+                       "camera began.\n");
     return text;
 }
 

@@ -154,6 +154,8 @@ QString failure_reason(const Verdict& verdict)
         return QStringLiteral("timed out");
     case Failure::NotConnected:
         return QStringLiteral("not connected");
+    case Failure::Stalled:
+        return QStringLiteral("stalled: no progress for %1 s").arg(detail);
     case Failure::BadAddress:
         return QStringLiteral("not a camera address");
     case Failure::NameTooLong:
@@ -190,6 +192,8 @@ QString failure_reason(const Verdict& verdict)
         return QStringLiteral("not back after the reboot");
     case Failure::Cancelled:
         return QStringLiteral("cancelled");
+    case Failure::Interrupted:
+        return QStringLiteral("interrupted");
     }
     return QString();
 }

@@ -1,175 +1,16 @@
 #include "rollout.h"
 
-#include <QDir>
-#include <QTimer>
+#include <QHash>
 
-#include "cameraupgrade.h"
-#include "devicesession.h"
+#include <algorithm>
 
-namespace
-{
-// Silence that fails the version question: the answer comes at once, but a rollout shares the link.
-constexpr int kQuestionLimitMs = 30000;
-constexpr int kConfirmQuietMs = 5000;
-} // namespace
-
-// One camera of a rollout from its start to its result: the upgrade (with its backup), then the wait for its
-// reboot.
-class RolloutCameraRun : public QObject
-{
-public:
-    RolloutCameraRun(Rollout* rollout, int index) : QObject(rollout), m_rollout(rollout), m_index(index) {}
-
-    void start()
-    {
-        CameraUpgrade::Plan plan;
-        plan.host = camera().address;
-        plan.workType = m_rollout->m_workType;
-        plan.image = m_rollout->m_image;
-        if (m_rollout->m_options.backupFirst) {
-            const QDir dir(m_rollout->m_options.backupDir);
-            if (!QDir().mkpath(dir.path())) {
-                done(State::Failed, Verdict::failed(Failure::CannotWrite, dir.path()), State::BackingUp);
-                return;
-            }
-            plan.backupTarget = dir.filePath(camera().address + QStringLiteral(".tar.gz"));
-        }
-        setState(plan.backupTarget.isEmpty() ? State::Querying : State::BackingUp);
-        auto* upgrade = new CameraUpgrade(plan, this);
-        upgrade->setQueryTimeout(kQuestionLimitMs);
-        connect(upgrade, &CameraUpgrade::stepChanged, this,
-                [this](UpgradeStep step) { setState(stateOf(step)); });
-        connect(upgrade, &CameraUpgrade::versionReported, this, [this](const VersionReport& report) {
-            camera().versionBefore = report.version;
-            emit m_rollout->cameraChanged(m_index);
-        });
-        connect(upgrade, &CameraUpgrade::progress, this, [this](qint64 sent, qint64 total) {
-            camera().bytesSent = sent;
-            camera().bytesTotal = total;
-            emit m_rollout->cameraProgress(m_index, sent, total);
-        });
-        connect(upgrade, &CameraUpgrade::finished, this,
-                [this, upgrade](const Verdict& verdict, UpgradeStep step) {
-                    upgrade->deleteLater();
-                    if (!verdict.ok())
-                        done(State::Failed, verdict, stateOf(step));
-                    else if (m_rollout->m_options.confirm)
-                        awaitReboot();
-                    else
-                        done(State::Succeeded);
-                });
-        upgrade->start();
-    }
-
-private:
-    using State = Rollout::State;
-
-    Rollout::Camera& camera() { return m_rollout->m_cameras[m_index]; }
-    void setState(State state) { m_rollout->setState(m_index, state); }
-
-    static State stateOf(UpgradeStep step)
-    {
-        switch (step) {
-        case UpgradeStep::BackupConnecting:
-        case UpgradeStep::BackingUp:
-            return State::BackingUp;
-        case UpgradeStep::Checking:
-        case UpgradeStep::Hashing:
-        case UpgradeStep::Connecting:
-        case UpgradeStep::Querying:
-        case UpgradeStep::Requesting:
-            return State::Querying;
-        case UpgradeStep::Uploading:
-            return State::Uploading;
-        case UpgradeStep::Verifying:
-            return State::Verifying;
-        case UpgradeStep::Flashing:
-            return State::Flashing;
-        }
-        return State::Querying;
-    }
-
-    // The camera goes down to flash and reboot. It is asked its version once it is back, or after the grace
-    // when it never seemed to go.
-    void awaitReboot()
-    {
-        setState(State::Rebooting);
-        const int timeout = m_rollout->m_options.confirmTimeoutMs;
-        m_sinceUpgrade.start();
-        m_grace = qMin(reboot_wait_ms(m_rollout->m_image.fileType), timeout / 2);
-        auto* deadline = new QTimer(this);
-        deadline->setSingleShot(true);
-        connect(deadline, &QTimer::timeout, this,
-                [this] { done(State::Failed, Verdict::failed(Failure::NotBack)); });
-        deadline->start(timeout);
-
-        m_probeTimer = new QTimer(this);
-        m_probeTimer->setSingleShot(true);
-        connect(m_probeTimer, &QTimer::timeout, this, &RolloutCameraRun::probe);
-        m_probe = new DeviceSession(this);
-        m_probe->setWorkType(m_rollout->m_workType);
-        m_probe->setIdleTimeout(kConfirmQuietMs);
-        connect(m_probe, &DeviceSession::connectFailed, this, [this] {
-            m_seenDown = true;
-            nextProbe();
-        });
-        connect(m_probe, &DeviceSession::connected, this, [this] {
-            if (!m_seenDown && m_sinceUpgrade.elapsed() < m_grace) {
-                m_probe->close();
-                nextProbe();
-                return;
-            }
-            setState(State::Confirming);
-            m_probe->query(true);
-        });
-        connect(m_probe, &DeviceSession::versionReport, this, [this](const VersionReport& report) {
-            camera().versionAfter = report.version;
-            done(report.version == camera().versionBefore ? State::Unchanged : State::Confirmed);
-        });
-        connect(m_probe, &DeviceSession::finished, this,
-                [this](DeviceSession::Operation, const Verdict& verdict) {
-                    // Not answered: it went down under the question, or is still starting.
-                    if (!verdict.ok()) {
-                        m_seenDown = true;
-                        setState(State::Rebooting);
-                        nextProbe();
-                    }
-                });
-        nextProbe();
-    }
-
-    void nextProbe() { m_probeTimer->start(m_rollout->m_options.probeIntervalMs); }
-    void probe() { m_probe->connectToCamera(camera().address); }
-
-    void done(State result, const Verdict& verdict = Verdict(), State failedDuring = State::Waiting)
-    {
-        if (m_done)
-            return;
-        m_done = true;
-        // Nothing of this camera may report after its result.
-        for (QObject* child : children())
-            child->disconnect(this);
-        if (m_probe)
-            m_probe->close();
-        deleteLater();
-        m_rollout->cameraDone(m_index, result, verdict, failedDuring);
-    }
-
-    Rollout* m_rollout;
-    int m_index;
-    bool m_done = false;
-    QElapsedTimer m_sinceUpgrade;
-    int m_grace = 0;
-    bool m_seenDown = false;
-    QTimer* m_probeTimer = nullptr;
-    DeviceSession* m_probe = nullptr;
-};
+#include "rolloutcamerarun.h"
 
 Rollout::Rollout(QObject* parent) : QObject(parent) {}
 
 Rollout::~Rollout() = default;
 
-void Rollout::addCamera(const QString& address, const QString& deviceId)
+void Rollout::addCamera(const QString& address, const QString& deviceId, const QString& mac)
 {
     if (m_running || m_finished)
         return;
@@ -179,7 +20,31 @@ void Rollout::addCamera(const QString& address, const QString& deviceId)
     Camera camera;
     camera.address = address;
     camera.deviceId = deviceId;
+    camera.mac = mac;
     m_cameras.append(camera);
+}
+
+int Rollout::resumeFrom(const QVector<Camera>& earlierRows)
+{
+    if (m_running || m_finished)
+        return 0;
+    QHash<QString, const Camera*> done;
+    for (const Camera& row : earlierRows)
+        if (isDone(row.state))
+            done.insert(row.address, &row);
+    int count = 0;
+    for (Camera& camera : m_cameras) {
+        const Camera* row = done.value(camera.address);
+        if (!row)
+            continue;
+        camera.state = State::DoneBefore;
+        camera.versionBefore = row->versionBefore;
+        camera.versionAfter = row->versionAfter;
+        if (camera.deviceId.isEmpty())
+            camera.deviceId = row->deviceId;
+        ++count;
+    }
+    return count;
 }
 
 Verdict Rollout::setFirmware(const QString& path, int fileType, int workType)
@@ -197,45 +62,77 @@ void Rollout::setOptions(const RolloutOptions& options)
 {
     m_options = options;
     m_options.parallel = qBound(1, options.parallel, MaxParallel);
-    m_options.canary = qMax(0, options.canary);
-    m_options.maxFailures = qMax(0, options.maxFailures);
+    const bool upgrade = options.job == RolloutJob::Upgrade;
+    m_options.canary = upgrade ? qMax(0, options.canary) : 0;
+    m_options.maxFailures = upgrade ? qMax(0, options.maxFailures) : 0;
 }
 
 bool Rollout::start()
 {
-    if (m_running || m_finished || !m_hasImage || m_cameras.isEmpty())
+    if (m_running || m_finished || m_cameras.isEmpty() ||
+        (m_options.job == RolloutJob::Upgrade && !m_hasImage))
         return false;
     m_running = true;
-    m_canaries = qMin(m_options.canary, m_cameras.size());
+    int toRun = 0;
+    for (const Camera& camera : qAsConst(m_cameras))
+        toRun += !isFinal(camera.state);
+    m_canaries = qMin(m_options.canary, toRun);
     m_canariesLeft = m_canaries;
     m_clock.start();
     fill();
+    finishIfIdle();
     return true;
 }
 
-void Rollout::stop()
+void Rollout::interrupt()
+{
+    if (!m_running || m_interrupted)
+        return;
+    m_interrupted = true;
+    halt();
+    // Each run may end at once and leave the list.
+    const QVector<RolloutCameraRun*> runs = m_runs;
+    for (RolloutCameraRun* run : runs)
+        if (m_runs.contains(run))
+            run->interrupt();
+    finishIfIdle();
+}
+
+void Rollout::abort()
 {
     if (!m_running)
         return;
-    halt();
+    interrupt();
+    m_aborted = true;
+    const QVector<RolloutCameraRun*> runs = m_runs;
+    for (RolloutCameraRun* run : runs)
+        if (m_runs.contains(run))
+            run->abort();
     finishIfIdle();
 }
 
 void Rollout::halt()
 {
     m_halted = true;
-    m_stopped = m_next < m_cameras.size();
 }
 
+// An upload and a wait for a reboot take a place alike here: `parallel` cameras in progress.
 void Rollout::fill()
 {
-    while (!m_halted && m_active < m_options.parallel && m_next < m_cameras.size()) {
-        if (m_next >= m_canaries && m_canariesLeft > 0)
+    while (!m_halted && m_runs.size() < m_options.parallel && m_next < m_cameras.size()) {
+        if (isFinal(m_cameras.at(m_next).state)) { // done before
+            ++m_next;
+            continue;
+        }
+        if (m_started >= m_canaries && m_canariesLeft > 0)
             return;
         const int index = m_next++;
-        ++m_active;
+        if (m_started++ < m_canaries)
+            m_canaryIndices.insert(index);
         m_cameras[index].startedMs = m_clock.elapsed();
-        (new RolloutCameraRun(this, index))->start();
+        auto* run = new RolloutCameraRun(this, index);
+        m_runs.append(run);
+        run->start();
     }
 }
 
@@ -255,8 +152,10 @@ void Rollout::cameraDone(int index, State result, const Verdict& verdict, State 
     camera.detail = verdict.detail;
     camera.failedDuring = failedDuring;
     camera.endedMs = m_clock.elapsed();
-    --m_active;
-    const bool canary = index < m_canaries;
+    m_runs.erase(std::remove_if(m_runs.begin(), m_runs.end(),
+                                [index](RolloutCameraRun* run) { return run->index() == index; }),
+                 m_runs.end());
+    const bool canary = m_canaryIndices.contains(index);
     if (canary)
         --m_canariesLeft;
     if (result == State::Failed) {
@@ -271,12 +170,16 @@ void Rollout::cameraDone(int index, State result, const Verdict& verdict, State 
 
 void Rollout::finishIfIdle()
 {
-    if (!m_running || m_active > 0 || (!m_halted && m_next < m_cameras.size()))
+    if (!m_running || !m_runs.isEmpty() || (!m_halted && m_next < m_cameras.size()))
         return;
     m_running = false;
     m_finished = true;
-    for (int index = m_next; index < m_cameras.size(); ++index)
+    for (int index = m_next; index < m_cameras.size(); ++index) {
+        if (isFinal(m_cameras.at(index).state))
+            continue;
+        m_stopped = true;
         setState(index, State::Skipped);
+    }
     m_next = m_cameras.size();
     emit finished();
 }
@@ -313,10 +216,28 @@ bool Rollout::isFinal(State state)
     return state >= State::Confirmed;
 }
 
+bool Rollout::isDone(State state)
+{
+    return state >= State::Confirmed && state <= State::Saved;
+}
+
+namespace
+{
+const char* const kStateNames[] = {"waiting",   "backing up", "querying",    "uploading", "verifying",
+                                   "flashing",  "rebooting",  "confirming",  "confirmed", "unchanged",
+                                   "succeeded", "up-to-date", "done-before", "answered",  "saved",
+                                   "failed",    "skipped"};
+} // namespace
+
 QString Rollout::stateName(State state)
 {
-    static const char* const names[] = {"waiting",   "backing up", "querying",   "uploading", "verifying",
-                                        "flashing",  "rebooting",  "confirming", "confirmed", "unchanged",
-                                        "succeeded", "failed",     "skipped"};
-    return QLatin1String(names[int(state)]);
+    return QLatin1String(kStateNames[int(state)]);
+}
+
+Rollout::State Rollout::stateFromName(const QString& name)
+{
+    for (int state = 0; state <= int(State::Skipped); ++state)
+        if (name == QLatin1String(kStateNames[state]))
+            return State(state);
+    return State::Waiting;
 }

@@ -3,6 +3,7 @@
 
 #include <QElapsedTimer>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QVector>
 
@@ -11,20 +12,33 @@
 
 class RolloutCameraRun;
 
-// How a rollout goes; the defaults are the command line's.
+// What a fleet job does to each camera.
+enum class RolloutJob {
+    Upgrade, // the firmware, each camera confirmed by its version after the reboot
+    Query,   // its version report, nothing changed
+    Backup,  // its configuration archive into the backup folder
+};
+
+// How a fleet job goes; the defaults are the command line's.
 struct RolloutOptions {
-    int parallel = 4;    // cameras in progress at once, 1 to Rollout::MaxParallel
-    int canary = 1;      // the first cameras run alone; the rest start only when none of them failed
-    int maxFailures = 1; // failed cameras that stop the rollout; 0 never stops it
+    RolloutJob job = RolloutJob::Upgrade;
+    int parallel = 4; // cameras in progress at once, 1 to Rollout::MaxParallel
+    // An upgrade's first cameras run alone; the rest start only when none of them failed. Other jobs change
+    // nothing on the cameras and have neither canaries nor a threshold.
+    int canary = 1;
+    int maxFailures = 1; // failed cameras that stop an upgrade; 0 never stops it
     bool backupFirst = false;
-    QString backupDir = QStringLiteral("backups");
+    QString backupDir = QStringLiteral("backups"); // ADDRESS.tar.gz for the backup job and backupFirst
     bool confirm = true; // after the upgrade, wait for the reboot and ask the camera its version again
     int confirmTimeoutMs = 180000;
     int probeIntervalMs = 1000; // between connection attempts while a camera reboots
+    int stallTimeoutMs = 30000; // a transfer the camera takes or sends nothing of for this long fails
+    QString skipVersion;        // a camera whose version answer contains it is not upgraded
 };
 
-// One firmware image to many cameras: a few canaries first, then the rest in parallel, no new camera once
-// failures reach the threshold, and each camera confirmed by its version after the reboot.
+// One job to many cameras: for an upgrade a few canaries first, then the rest in parallel, no new camera once
+// failures reach the threshold, and each camera confirmed by its version after the reboot. The operator may
+// interrupt it in two steps (interrupt(), then abort()); every camera ends with a result either way.
 class Rollout : public QObject
 {
     Q_OBJECT
@@ -41,11 +55,16 @@ public:
         Flashing,
         Rebooting,
         Confirming,
-        Confirmed, // answered after the reboot with another version text
-        Unchanged, // answered with the same text: a warning
-        Succeeded, // upgraded, confirmation off
+        // Results from here on; the successes first.
+        Confirmed,  // answered after the reboot with another version text
+        Unchanged,  // answered with the same text: a warning
+        Succeeded,  // upgraded, confirmation off
+        UpToDate,   // its version already held the text to skip: not upgraded
+        DoneBefore, // done by an earlier run, as its report says: not touched
+        Answered,   // a query job's camera answered
+        Saved,      // a backup job's archive is saved and verified
         Failed,
-        Skipped // the rollout stopped before it began
+        Skipped // the job ended before it began
     };
     Q_ENUM(State)
 
@@ -54,13 +73,17 @@ public:
     struct Camera {
         QString address;
         QString deviceId;
+        QString mac; // when a search found the camera
         State state = State::Waiting;
         Failure failure = Failure::None;
         QString detail;                      // what the kind alone does not say, when there is anything
         State failedDuring = State::Waiting; // the state it was in when it failed
-        QString versionBefore;
+        QString versionBefore;               // the version it answered first; a query job's answer
         QString versionAfter;
-        qint64 bytesSent = 0;
+        int partitions = -1; // entries of its partition table; -1 before it answered
+        QString archive;     // where a backup job saved its archive
+        QByteArray archiveMd5;
+        qint64 bytesSent = 0; // of the firmware; of the archive received by a backup job
         qint64 bytesTotal = 0;
         qint64 startedMs = -1; // on the rollout's clock
         qint64 endedMs = -1;
@@ -70,30 +93,47 @@ public:
     ~Rollout() override;
 
     // A camera given twice is listed once. Only before start().
-    void addCamera(const QString& address, const QString& deviceId = QString());
+    void addCamera(const QString& address, const QString& deviceId = QString(),
+                   const QString& mac = QString());
+    // Cameras whose row of an earlier run's report is a success (see isDone()) become DoneBefore and are not
+    // touched; they keep that row's versions, and its Device ID when they have none. Only before start();
+    // returns how many.
+    int resumeFrom(const QVector<Camera>& earlierRows);
     // Reads the file once for its size and MD5 and checks its name against the kind; workType 1 or 2 is the
     // record layout of every camera. Refused: NameTooLong, FileUnreadable or RefusedType.
     Verdict setFirmware(const QString& path, int fileType, int workType);
+    // The record layout without a firmware, for the jobs that send none.
+    void setWorkType(int workType) { m_workType = workType; }
     void setOptions(const RolloutOptions& options);
+    const RolloutOptions& options() const { return m_options; }
 
-    // False when there is no camera or no firmware, or it already ran.
+    // False when there is no camera, an upgrade without firmware, or it already ran.
     bool start();
-    // No new camera starts; the running ones finish.
-    void stop();
+    // The first word of the operator (Ctrl-C, Stop): no new camera starts, a camera still before its upload
+    // ends as Interrupted, transfers under way finish and get their verdict, waits for a reboot end as
+    // Interrupted.
+    void interrupt();
+    // The second word: whatever still runs ends now as Interrupted.
+    void abort();
 
     bool isRunning() const { return m_running; }
-    // Ended before every camera began: stop(), the failure threshold or a failed canary.
+    // Ended with cameras that never began: interrupted, the failure threshold or a failed canary.
     bool wasStopped() const { return m_stopped; }
+    bool wasInterrupted() const { return m_interrupted; }
     const QVector<Camera>& cameras() const { return m_cameras; }
-    // Whether the camera at this address is part of the rollout and not yet done.
+    // Whether the camera at this address is part of the running job and not yet done.
     bool isBusy(const QString& address) const;
     int count(State state) const;
     // From the camera's start to its result, or to now while it runs; -1 when it never started.
     double seconds(int index) const;
 
     static bool isFinal(State state);
-    // Lower-case words, as the report and the command line show them: "backing up", "confirmed".
+    // The results that count as done: the exit status's success and what a resumed run leaves alone.
+    static bool isDone(State state);
+    // Lower-case words, as the report and the command line show them: "backing up", "done-before".
     static QString stateName(State state);
+    // The state of a name stateName() gives; Waiting for any other text.
+    static State stateFromName(const QString& name);
 
 signals:
     void cameraChanged(int index);
@@ -102,6 +142,7 @@ signals:
 
 private:
     friend class RolloutCameraRun;
+    // The one place that decides which camera starts next.
     void fill();
     void setState(int index, State state);
     void cameraDone(int index, State result, const Verdict& verdict = Verdict(),
@@ -114,15 +155,19 @@ private:
     int m_workType = 1;
     bool m_hasImage = false;
     QVector<Camera> m_cameras;
+    QVector<RolloutCameraRun*> m_runs; // in progress
     QElapsedTimer m_clock;
     int m_next = 0;     // first camera not yet started
-    int m_active = 0;   // cameras in progress
-    int m_canaries = 0; // the first cameras, which run alone
+    int m_started = 0;  // cameras started
+    int m_canaries = 0; // how many of the first cameras started run alone
+    QSet<int> m_canaryIndices;
     int m_canariesLeft = 0;
     int m_failures = 0;
     bool m_running = false;
     bool m_halted = false;
     bool m_stopped = false;
+    bool m_interrupted = false;
+    bool m_aborted = false;
     bool m_finished = false;
 };
 

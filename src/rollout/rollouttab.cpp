@@ -162,9 +162,50 @@ void RolloutTab::on_rollout_remove_Button_clicked()
         showCamera(row);
     showSummary();
     ui->rollout_export_Button->setEnabled(false);
+    ui->rollout_retry_Button->setEnabled(false);
 }
 
 void RolloutTab::on_rollout_start_Button_clicked()
+{
+    if (m_rollout && m_rollout->isRunning())
+        return;
+    const int upgraded = upgradedRows();
+    if (upgraded > 0 &&
+        QMessageBox::question(m_window, tr("Warning"),
+                              tr("%1 cameras of this table are upgraded already. Upgrade them again? \"Retry "
+                                 "failed and skipped\" upgrades only the others.")
+                                  .arg(upgraded),
+                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
+        return;
+    startJob(RolloutJob::Upgrade);
+}
+
+void RolloutTab::on_rollout_retry_Button_clicked()
+{
+    if (m_rollout && !m_rollout->isRunning())
+        startJob(m_rollout->options().job, true);
+}
+
+void RolloutTab::on_rollout_check_Button_clicked()
+{
+    startJob(RolloutJob::Query);
+}
+
+void RolloutTab::on_rollout_backup_all_Button_clicked()
+{
+    startJob(RolloutJob::Backup);
+}
+
+int RolloutTab::upgradedRows() const
+{
+    if (!m_rollout || m_rollout->isRunning() || m_rollout->options().job != RolloutJob::Upgrade)
+        return 0;
+    using State = Rollout::State;
+    return m_rollout->count(State::Confirmed) + m_rollout->count(State::Unchanged) +
+           m_rollout->count(State::Succeeded) + m_rollout->count(State::DoneBefore);
+}
+
+void RolloutTab::startJob(RolloutJob job, bool retry)
 {
     if (m_rollout && m_rollout->isRunning())
         return;
@@ -174,7 +215,8 @@ void RolloutTab::on_rollout_start_Button_clicked()
         warn(tr("Add cameras from the device list first (Add to rollout)."));
         return;
     }
-    if (file.isEmpty()) {
+    const bool upgrade = job == RolloutJob::Upgrade;
+    if (upgrade && file.isEmpty()) {
         warn(tr("Choose the firmware file."));
         return;
     }
@@ -189,19 +231,24 @@ void RolloutTab::on_rollout_start_Button_clicked()
     for (int row = 0; row < table->rowCount(); ++row)
         rollout->addCamera(table->item(row, ColumnAddress)->text(), table->item(row, ColumnDeviceId)->text());
     const int workType = m_workType->currentIndex() == 1 ? 2 : 1;
-    const Verdict firmware =
-        rollout->setFirmware(file, ui->rollout_kind_comboBox->currentData().toInt(), workType);
-    if (!firmware.ok()) {
-        delete rollout;
-        if (firmware.failure == Failure::RefusedType)
-            warn(tr("The file name does not match the type."));
-        else if (firmware.failure == Failure::FileUnreadable)
-            warn(tr("Cannot read the firmware file %1.").arg(file));
-        else
-            warn(tr("Cannot use the firmware file: %1").arg(failureWords(firmware.failure, firmware.detail)));
-        return;
+    rollout->setWorkType(workType);
+    if (upgrade) {
+        const Verdict firmware =
+            rollout->setFirmware(file, ui->rollout_kind_comboBox->currentData().toInt(), workType);
+        if (!firmware.ok()) {
+            delete rollout;
+            if (firmware.failure == Failure::RefusedType)
+                warn(tr("The file name does not match the type."));
+            else if (firmware.failure == Failure::FileUnreadable)
+                warn(tr("Cannot read the firmware file %1.").arg(file));
+            else
+                warn(tr("Cannot use the firmware file: %1")
+                         .arg(failureWords(firmware.failure, firmware.detail)));
+            return;
+        }
     }
     RolloutOptions options;
+    options.job = job;
     options.parallel = ui->rollout_parallel_spinBox->value();
     options.canary = ui->rollout_canary_spinBox->value();
     options.maxFailures = ui->rollout_max_failures_spinBox->value();
@@ -209,6 +256,8 @@ void RolloutTab::on_rollout_start_Button_clicked()
     options.confirm = ui->rollout_confirm_checkBox->isChecked();
     options.confirmTimeoutMs = ui->rollout_timeout_spinBox->value() * 1000;
     rollout->setOptions(options);
+    if (retry && m_rollout)
+        rollout->resumeFrom(m_rollout->cameras());
 
     delete m_rollout;
     m_rollout = rollout;
@@ -230,8 +279,25 @@ void RolloutTab::on_rollout_stop_Button_clicked()
     if (!m_rollout || !m_rollout->isRunning())
         return;
     ui->rollout_stop_Button->setEnabled(false);
-    m_rollout->stop();
+    m_rollout->interrupt();
     showSummary();
+}
+
+bool RolloutTab::confirmClose()
+{
+    if (!m_rollout || !m_rollout->isRunning())
+        return true;
+    return QMessageBox::warning(m_window, tr("Warning"),
+                                tr("The Rollout tab is still at work. Closing the window interrupts it: "
+                                   "transfers under way are cut off and cameras not yet started are "
+                                   "skipped. Close anyway?"),
+                                QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+}
+
+void RolloutTab::abort()
+{
+    if (m_rollout)
+        m_rollout->abort();
 }
 
 void RolloutTab::on_rollout_export_Button_clicked()
@@ -243,20 +309,24 @@ void RolloutTab::on_rollout_export_Button_clicked()
     if (path.isEmpty())
         return;
     QString error;
-    if (!write_rollout_report(*m_rollout, path, &error))
+    if (!save_report(path, rollout_report(*m_rollout), &error))
         warn(tr("The report could not be written: %1").arg(error));
 }
 
 void RolloutTab::setRunning(bool running)
 {
     for (QWidget* widget : std::initializer_list<QWidget*>{
-             ui->rollout_start_Button, ui->rollout_remove_Button, ui->rollout_file_lineEdit,
-             ui->rollout_open_Button, ui->rollout_kind_comboBox, ui->rollout_parallel_spinBox,
-             ui->rollout_canary_spinBox, ui->rollout_max_failures_spinBox, ui->rollout_backup_checkBox,
-             ui->rollout_confirm_checkBox, ui->rollout_timeout_spinBox})
+             ui->rollout_start_Button, ui->rollout_remove_Button, ui->rollout_check_Button,
+             ui->rollout_backup_all_Button, ui->rollout_file_lineEdit, ui->rollout_open_Button,
+             ui->rollout_kind_comboBox, ui->rollout_parallel_spinBox, ui->rollout_canary_spinBox,
+             ui->rollout_max_failures_spinBox, ui->rollout_backup_checkBox, ui->rollout_confirm_checkBox,
+             ui->rollout_timeout_spinBox})
         widget->setEnabled(!running);
     ui->rollout_stop_Button->setEnabled(running);
     ui->rollout_export_Button->setEnabled(true);
+    using State = Rollout::State;
+    ui->rollout_retry_Button->setEnabled(
+        !running && m_rollout && m_rollout->count(State::Failed) + m_rollout->count(State::Skipped) > 0);
 }
 
 void RolloutTab::showCamera(int row)
@@ -276,7 +346,7 @@ void RolloutTab::showCamera(int row)
         ->setText(camera.versionAfter.isEmpty()
                       ? camera.versionBefore
                       : camera.versionBefore + QStringLiteral(" → ") + camera.versionAfter);
-    table->item(row, ColumnReason)->setText(failureText(camera));
+    table->item(row, ColumnReason)->setText(reasonText(camera));
     showProgress(row, camera.bytesSent, camera.bytesTotal);
     if (Rollout::isFinal(camera.state))
         showSummary();
@@ -293,20 +363,37 @@ void RolloutTab::showSummary()
     QString text;
     if (m_rollout) {
         using State = Rollout::State;
-        const int done = m_rollout->count(State::Confirmed) + m_rollout->count(State::Unchanged) +
-                         m_rollout->count(State::Succeeded) + m_rollout->count(State::Failed);
-        if (m_rollout->isRunning())
-            text = tr("%1 of %2 cameras done").arg(done).arg(m_rollout->cameras().size());
-        else
+        const Rollout& rollout = *m_rollout;
+        if (rollout.isRunning()) {
+            int done = 0;
+            for (const Rollout::Camera& camera : rollout.cameras())
+                done += Rollout::isFinal(camera.state);
+            text = tr("%1 of %2 cameras done").arg(done).arg(rollout.cameras().size());
+        } else if (rollout.options().job == RolloutJob::Query) {
+            text = tr("%1 answered, %2 failed, %3 skipped")
+                       .arg(rollout.count(State::Answered))
+                       .arg(rollout.count(State::Failed))
+                       .arg(rollout.count(State::Skipped));
+        } else if (rollout.options().job == RolloutJob::Backup) {
+            text = tr("%1 saved, %2 failed, %3 skipped")
+                       .arg(rollout.count(State::Saved))
+                       .arg(rollout.count(State::Failed))
+                       .arg(rollout.count(State::Skipped));
+        } else {
             text = tr("%1 confirmed, %2 unchanged, %3 succeeded, %4 failed, %5 skipped")
-                       .arg(m_rollout->count(State::Confirmed))
-                       .arg(m_rollout->count(State::Unchanged))
-                       .arg(m_rollout->count(State::Succeeded))
-                       .arg(m_rollout->count(State::Failed))
-                       .arg(m_rollout->count(State::Skipped));
-        if (m_rollout->isRunning() && !ui->rollout_stop_Button->isEnabled())
+                       .arg(rollout.count(State::Confirmed))
+                       .arg(rollout.count(State::Unchanged))
+                       .arg(rollout.count(State::Succeeded))
+                       .arg(rollout.count(State::Failed))
+                       .arg(rollout.count(State::Skipped));
+            if (rollout.count(State::UpToDate) > 0)
+                text += tr(", %1 up to date").arg(rollout.count(State::UpToDate));
+            if (rollout.count(State::DoneBefore) > 0)
+                text += tr(", %1 done before").arg(rollout.count(State::DoneBefore));
+        }
+        if (rollout.isRunning() && !ui->rollout_stop_Button->isEnabled())
             text += tr(" (stopping: running cameras finish)");
-        else if (m_rollout->wasStopped())
+        else if (rollout.wasStopped())
             text += tr(" (stopped)");
     }
     ui->rollout_summary_label->setText(text);
@@ -343,6 +430,14 @@ QString RolloutTab::stateText(Rollout::State state) const
         return tr("unchanged");
     case State::Succeeded:
         return tr("succeeded");
+    case State::UpToDate:
+        return tr("up to date");
+    case State::DoneBefore:
+        return tr("done before");
+    case State::Answered:
+        return tr("answered");
+    case State::Saved:
+        return tr("saved");
     case State::Failed:
         return tr("failed");
     case State::Skipped:
@@ -366,6 +461,8 @@ QString RolloutTab::failureWords(Failure failure, const QString& detail) const
         return withDetail(tr("connection failed"), detail);
     case Failure::Dropped:
         return withDetail(tr("connection dropped"), detail);
+    case Failure::Stalled:
+        return tr("stalled: no progress for %1 s").arg(detail);
     case Failure::BadAddress:
         return tr("not a camera address");
     case Failure::NameTooLong:
@@ -401,6 +498,8 @@ QString RolloutTab::failureWords(Failure failure, const QString& detail) const
         return tr("not back after the reboot");
     case Failure::Cancelled:
         return tr("cancelled");
+    case Failure::Interrupted:
+        return tr("interrupted");
     }
     return QString();
 }
@@ -410,10 +509,26 @@ QString RolloutTab::withDetail(const QString& words, const QString& detail)
     return detail.isEmpty() ? words : words + QStringLiteral(": ") + detail;
 }
 
-QString RolloutTab::failureText(const Rollout::Camera& camera) const
+QString RolloutTab::reasonText(const Rollout::Camera& camera) const
 {
+    using State = Rollout::State;
+    switch (camera.state) {
+    case State::DoneBefore:
+        return tr("already done");
+    case State::UpToDate:
+        return tr("version contains \"%1\"").arg(camera.detail);
+    case State::Answered:
+        return tr("%1 partitions").arg(camera.partitions);
+    case State::Saved:
+        return tr("saved as %1").arg(camera.archive);
+    default:
+        break;
+    }
+    if (camera.failure == Failure::Interrupted && camera.failedDuring >= State::Rebooting)
+        return tr("interrupted: upgraded, not confirmed");
     const QString words = failureWords(camera.failure, camera.detail);
-    if (camera.failure == Failure::BackupFailed || camera.failedDuring != Rollout::State::BackingUp)
+    if (camera.failure == Failure::BackupFailed || camera.failedDuring != State::BackingUp ||
+        m_rollout->options().job == RolloutJob::Backup)
         return words;
     return tr("backup failed") + QStringLiteral(": ") + words;
 }

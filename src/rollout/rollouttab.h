@@ -36,6 +36,10 @@ public:
     void addCamera(const QString& address, const QString& deviceId);
     // For the Upgrade tab's own connection: warns and returns true when the rollout is upgrading that camera.
     bool refuseBusy(const QString& address);
+    // Before the window closes: while a job runs, asks whether to end it; false when the operator says no.
+    bool confirmClose();
+    // Ends a running job now, its transfers with it.
+    void abort();
 
 protected:
     void changeEvent(QEvent* event) override;
@@ -44,11 +48,18 @@ private slots:
     void on_rollout_open_Button_clicked();
     void on_rollout_remove_Button_clicked();
     void on_rollout_start_Button_clicked();
+    void on_rollout_retry_Button_clicked();
+    void on_rollout_check_Button_clicked();
+    void on_rollout_backup_all_Button_clicked();
     void on_rollout_stop_Button_clicked();
     void on_rollout_export_Button_clicked();
 
 private:
     void addSelectedDevices();
+    // Runs the job on every row; rows done by the last job are left alone when `retry`.
+    void startJob(RolloutJob job, bool retry = false);
+    // How many rows the last finished upgrade upgraded.
+    int upgradedRows() const;
     void retranslate();
     void fillKinds();
     void showCamera(int row);
@@ -58,7 +69,7 @@ private:
     void warn(const QString& text);
     QString stateText(Rollout::State state) const;
     QString failureWords(Failure failure, const QString& detail) const;
-    QString failureText(const Rollout::Camera& camera) const;
+    QString reasonText(const Rollout::Camera& camera) const;
     static QString withDetail(const QString& words, const QString& detail);
 
     Ui::RolloutTab* ui;

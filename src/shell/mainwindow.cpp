@@ -16,8 +16,8 @@
 #include <QUrl>
 
 #include "devicelistcolumns.h"
-#include "mainwindow_devicelisttools.h"
 #include "discoveryclient.h"
+#include "mainwindow_devicelisttools.h"
 #include "padposition.h"
 #include "rollout/rollouttab.h"
 
@@ -119,6 +119,10 @@ void MainWindow::place_menu_pad()
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    if (!rollout_tab->confirmClose()) {
+        event->ignore();
+        return;
+    }
     const auto answer = QMessageBox::warning(this, tr("Warning"), tr("Do you really want to exit?"),
                                              QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::NoButton);
     if (answer != QMessageBox::Ok) {
@@ -126,6 +130,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
         return;
     }
     event->accept();
+    rollout_tab->abort();
     tcpClient->close();
     if (ffmpeg) // connected, or still connecting
         on_rtsp_connect_Button_clicked();

@@ -146,6 +146,12 @@ void TestCli::tcpCommands_data()
     row("dropped mid-upload", soc, "--fault drop-upload=1000", 1,
         camera(0, "The remote host closed the connection"), -1);
     row("closes after verifying", soc, "--fault drop-after-verify", 0, R"({"ok":true,"status":5})", 1);
+    // The stall limit: whole seconds from 1; a camera that stops taking or sending fails the transfer.
+    row("stall limit 0", "upgrade {host} --file a_SOC.pkg --kind soc --stall-timeout 0", "", 2, "", -2);
+    row("upload stalls", "upgrade {host} --file a_SOC.pkg --kind soc --stall-timeout 1",
+        "--fault stall-upload=0", 1, camera(0, "stalled: no progress for 1 s"), -1);
+    row("backup stalls", "backup {host} --out saved.tgz --stall-timeout 1", "--fault stall-backup=2048", 1,
+        failed("stalled: no progress for 1 s"), -1);
     row("backup", "backup {host} --out saved.tgz", "", 0, R"({"ok":true,"file":"saved.tgz"})", -1);
     row("backup, camera names ../x", "backup {host}", "--fault backup-name=../x", 0,
         R"({"ok":true,"file":"data.tar.gz"})", -1);

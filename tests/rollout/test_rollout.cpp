@@ -1,7 +1,11 @@
-// Rollouts of one firmware file to several simulated cameras on loopback (127.0.0.200-229), by the core and
-// by the command line.
+// Fleet jobs on several simulated cameras on loopback (127.0.0.200-229), by the core and by the command line:
+// rollouts, their interrupts, report and resumption, inventories and backups; and, inside scripts/simlan, the
+// same through a shaped link.
 #include <QtTest>
 
+#include <csignal>
+
+#include "cameraupgrade.h"
 #include "camsimrun.h"
 #include "rollout.h"
 #include "rolloutreport.h"
@@ -10,7 +14,7 @@
 namespace
 {
 const QString kFirmware = QStringLiteral("IPC200_SOC_V2.7.6.pkg");
-const int kFirmwareSize = 300000;
+const int kFirmwareSize = 1000000;
 // Camera 0 reports a version with a comma and quotes: the report must keep it whole.
 const QString kQuotedVersion = QStringLiteral("V2.7.3D MODEL: IPC200.R2 \"rc\", 2026-05-17");
 
@@ -72,6 +76,49 @@ QList<QStringList> parseCsv(const QString& text)
     return rows;
 }
 
+// Every key of `expected` (JSON text) has the same value in `actual`.
+bool containsJson(const QJsonObject& actual, const QString& expected)
+{
+    const QJsonObject wanted = QJsonDocument::fromJson(expected.toUtf8()).object();
+    for (auto it = wanted.begin(); it != wanted.end(); ++it)
+        if (actual.value(it.key()) != it.value())
+            return false;
+    return !wanted.isEmpty();
+}
+
+// camupgrade-cli with --json, started in the current directory; its lines as they come.
+struct Cli {
+    explicit Cli(const QStringList& args) { process.start(CLI_PATH, args + QStringList{"--json"}); }
+    void read()
+    {
+        pending += process.readAllStandardOutput();
+        for (int end; (end = pending.indexOf('\n')) >= 0; pending.remove(0, end + 1))
+            if (pending.startsWith('{'))
+                lines.append(QJsonDocument::fromJson(pending.left(end)).object());
+    }
+    QJsonObject lineWith(const QString& keys) const
+    {
+        for (const QJsonObject& line : lines)
+            if (containsJson(line, keys))
+                return line;
+        return QJsonObject();
+    }
+    bool waitForLine(const QString& keys)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        process.waitForStarted(5000);
+        while (lineWith(keys).isEmpty() && clock.elapsed() < 20000 && process.state() == QProcess::Running) {
+            process.waitForReadyRead(100);
+            read();
+        }
+        return !lineWith(keys).isEmpty();
+    }
+    QProcess process;
+    QByteArray pending;
+    QList<QJsonObject> lines;
+};
+
 qint64 eventMs(const CamsimRun& camsim, const std::function<bool(const QJsonObject&)>& match)
 {
     for (const QJsonObject& e : camsim.events())
@@ -89,6 +136,12 @@ private slots:
     void outcomes();
     void commandLine_data();
     void commandLine();
+    void interrupt_data();
+    void interrupt();
+    void journalAndResume();
+    void fleetCommands_data();
+    void fleetCommands();
+    void shapedLink();
 };
 
 void TestRollout::outcomes_data()
@@ -125,6 +178,14 @@ void TestRollout::outcomes_data()
                                     << false;
     QTest::newRow("no confirmation") << 2 << QStringList{} << QList<int>{2, 1, 1} << false << false
                                      << QStringList{"succeeded", "succeeded"} << false;
+    // A stalled camera fails after the stall limit and frees its place for the next one.
+    QTest::newRow("stalls and a dropped connection")
+        << 4 << QStringList{"--fault",        "1:stall-upload=0", "--fault",
+                            "2:stall-backup", "--fault",          "3:drop-upload=100000"}
+        << QList<int>{2, 0, 0} << true << true
+        << QStringList{"confirmed", "failed: stalled: no progress for 1 s",
+                       "failed: backup failed: stalled: no progress for 1 s", "failed: dropped connection"}
+        << false;
 }
 
 void TestRollout::outcomes()
@@ -154,6 +215,7 @@ void TestRollout::outcomes()
     settings.confirm = confirm;
     settings.confirmTimeoutMs = 4000;
     settings.probeIntervalMs = 100;
+    settings.stallTimeoutMs = 1000;
     rollout.setOptions(settings);
     QSignalSpy finished(&rollout, &Rollout::finished);
     QVERIFY(rollout.start());
@@ -172,7 +234,10 @@ void TestRollout::outcomes()
         QVERIFY2(outcome.startsWith(results[i]), qPrintable(rows.at(i + 1).join("|")));
         QCOMPARE(row[6].isEmpty(), results[i] == "skipped");
         const bool uploaded = row[4] != "skipped" && !row[5].startsWith("backup") && !row[5].contains("U 1");
-        QCOMPARE(row[7].toInt(), uploaded ? kFirmwareSize : 0);
+        if (row[5].startsWith("stalled") || row[5].startsWith("dropped"))
+            QVERIFY2(row[7].toInt() < kFirmwareSize, qPrintable(row[7]));
+        else
+            QCOMPARE(row[7].toInt(), uploaded ? kFirmwareSize : 0);
         if (i == 0 && uploaded)
             QCOMPARE(row[2], kQuotedVersion);
         if (row[4] == "confirmed")
@@ -189,15 +254,17 @@ void TestRollout::outcomes()
         });
         QVERIFY(canaryUp > 0 && others > canaryUp);
     }
-    if (backupFirst) {
-        QVERIFY(QFile::exists("backups/" + address(0) + ".tar.gz"));
-        QVERIFY(!QFile::exists("backups/" + address(1) + ".tar.gz"));
+    // A camera whose backup failed has no archive, not even half of one, and never heard of the firmware.
+    for (int i = 0; backupFirst && i < cameras; ++i) {
+        const bool backupFailed = results[i].startsWith("failed: backup");
+        QCOMPARE(QDir("backups").entryList(QDir::Files).filter(address(i)),
+                 backupFailed ? QStringList() : QStringList{address(i) + ".tar.gz"});
         QCOMPARE(eventMs(camsim,
-                         [](const QJsonObject& e) {
-                             return e.value("event") == "record_in" && e.value("cam") == address(1) &&
+                         [i](const QJsonObject& e) {
+                             return e.value("event") == "record_in" && e.value("cam") == address(i) &&
                                     e.value("type") == "U";
-                         }),
-                 qint64(-1));
+                         }) < 0,
+                 backupFailed);
     }
 }
 
@@ -206,20 +273,47 @@ void TestRollout::commandLine_data()
     QTest::addColumn<QStringList>("faults");
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("exitStatus");
-    QTest::addColumn<QString>("result"); // part of the last JSON line
+    QTest::addColumn<QString>("result"); // keys of the last JSON line
+    QTest::addColumn<QString>("check");  // "untouched": no camera saw a connection; "no-firmware 0": camera 0
+                                        // got none; "report ID0": report.csv holds that text
+    const QString earlier = "earlier.csv";
     QTest::newRow("all confirmed, hosts from a file")
         << QStringList{} << QStringList{"--hosts-file", "hosts.txt", "--confirm-timeout", "4"} << 0
-        << "\"confirmed\":2,\"event\":\"result\",\"failed\":0,\"ok\":true";
-    QTest::newRow("one failed")
-        << QStringList{"--fault", "1:verify-fail"}
-        << QStringList{"--max-failures", "0", "--no-confirm", address(0), address(1)} << 1
-        << "\"failed\":1,\"ok\":false,\"skipped\":0,\"stopped\":false,\"succeeded\":1";
+        << R"({"confirmed":2,"failed":0,"ok":true})"
+        << "";
+    QTest::newRow("hosts from a search's CSV, Device IDs into the report")
+        << QStringList{}
+        << QStringList{"--hosts-file", "search.csv", "--no-confirm", "--report", "report.csv"} << 0
+        << R"({"succeeded":2,"ok":true,"report":"report.csv"})"
+        << "report ID1";
+    QTest::newRow("one failed") << QStringList{"--fault", "1:verify-fail"}
+                                << QStringList{"--max-failures", "0", "--no-confirm", address(0), address(1)}
+                                << 1 << R"({"failed":1,"ok":false,"skipped":0,"stopped":false,"succeeded":1})"
+                                << "";
     QTest::newRow("failing canary") << QStringList{"--fault", "0:verify-fail"}
                                     << QStringList{"--no-confirm", address(0), address(1)} << 3
-                                    << "\"skipped\":1,\"stopped\":true";
-    QTest::newRow("no camera") << QStringList{} << QStringList{} << 2 << QString();
+                                    << R"({"skipped":1,"stopped":true,"interrupted":false})"
+                                    << "";
+    QTest::newRow("resumed: the confirmed camera is left alone")
+        << QStringList{} << QStringList{"--resume", earlier, "--no-confirm", address(0), address(1)} << 0
+        << R"({"done-before":1,"succeeded":1,"failed":0,"ok":true})"
+        << "untouched 0";
+    QTest::newRow("version already there")
+        << QStringList{}
+        << QStringList{"--skip-version", "IPC200.R2 \"rc\"", "--no-confirm", address(0), address(1)} << 0
+        << R"({"up-to-date":1,"succeeded":1,"ok":true})"
+        << "no-firmware 0";
+    QTest::newRow("report into a missing folder")
+        << QStringList{} << QStringList{"--report", "nowhere/report.csv", address(0), address(1)} << 2 << ""
+        << "untouched 0 1";
+    QTest::newRow("resume from no report")
+        << QStringList{} << QStringList{"--resume", "hosts.txt", address(0)} << 2 << ""
+        << "untouched 0";
+    QTest::newRow("no camera") << QStringList{} << QStringList{} << 2 << QString() << "";
     QTest::newRow("bad parallel") << QStringList{} << QStringList{"--parallel", "33", address(0)} << 2
-                                  << QString();
+                                  << QString() << "";
+    QTest::newRow("stall limit 0") << QStringList{} << QStringList{"--stall-timeout", "0", address(0)} << 2
+                                   << QString() << "untouched 0";
 }
 
 void TestRollout::commandLine()
@@ -228,11 +322,22 @@ void TestRollout::commandLine()
     QFETCH(QStringList, arguments);
     QFETCH(int, exitStatus);
     QFETCH(QString, result);
+    QFETCH(QString, check);
     ScopedWorkDir dir;
     QVERIFY(writeFile(kFirmware, QByteArray(kFirmwareSize, 'f')));
     QVERIFY(
         writeFile("hosts.txt",
                   QString("# two cameras\n%1\n\n%2  # the second\n").arg(address(0), address(1)).toUtf8()));
+    QVERIFY(writeFile("search.csv", QString("ip,netmask,gateway,mac,uptime,device_id,dns,dhcp,conflicts\n"
+                                            "%1,255.0.0.0,127.0.0.1,02:5A:C3:00:00:01,5,ID0,,false,\n"
+                                            "%2,255.0.0.0,127.0.0.1,02:5A:C3:00:00:02,5,ID1,,false,\n")
+                                        .arg(address(0), address(1))
+                                        .toUtf8()));
+    QVERIFY(writeFile("earlier.csv", QString("address,device_id,version_before,version_after,result,reason,"
+                                             "seconds,bytes\r\n%1,ID0,a,\"b, c\",confirmed,,1.0,5\r\n"
+                                             "%2,ID1,a,,failed,verify,1.0,5\r\n")
+                                         .arg(address(0), address(1))
+                                         .toUtf8()));
     CamsimRun camsim;
     QVERIFY(startCameras(camsim, 2, faults));
     QProcess cli;
@@ -240,7 +345,271 @@ void TestRollout::commandLine()
     QVERIFY(cli.waitForFinished(30000));
     QCOMPARE(cli.exitCode(), exitStatus);
     const QList<QByteArray> lines = cli.readAllStandardOutput().trimmed().split('\n');
-    QVERIFY2(lines.last().contains(result.toUtf8()), lines.last().constData());
+    QVERIFY2(result.isEmpty() || containsJson(QJsonDocument::fromJson(lines.last()).object(), result),
+             lines.last().constData());
+    const QStringList words = check.split(' ', Qt::SkipEmptyParts);
+    for (const QString& index : words.mid(1)) {
+        const QString camera = address(index.toInt());
+        const auto seen = [&](const char* event) {
+            for (const QJsonObject& e : camsim.events(event))
+                if (e["cam"] == camera)
+                    return true;
+            return false;
+        };
+        if (words[0] == "untouched")
+            QVERIFY2(!seen("tcp_open"), qPrintable(camera));
+        else if (words[0] == "no-firmware")
+            QVERIFY2(seen("record_in") && !seen("file_received"), qPrintable(camera));
+    }
+    if (words.value(0) == "report")
+        QVERIFY(readFile("report.csv").contains(words[1].toUtf8()));
+}
+
+// A slow camera is uploading when the operator interrupts; the other two never start.
+void TestRollout::interrupt_data()
+{
+    QTest::addColumn<QList<int>>("signalsSent");
+    QTest::addColumn<QString>("reason"); // the first camera's
+    QTest::addColumn<bool>("wholeFile"); // it received the whole firmware
+    QTest::newRow("Ctrl-C: the upload finishes, the wait for its reboot ends")
+        << QList<int>{SIGINT} << "interrupted: upgraded, not confirmed" << true;
+    QTest::newRow("SIGTERM, the same")
+        << QList<int>{SIGTERM} << "interrupted: upgraded, not confirmed" << true;
+    QTest::newRow("Ctrl-C twice: the upload ends too")
+        << QList<int>{SIGINT, SIGINT} << "interrupted" << false;
+}
+
+void TestRollout::interrupt()
+{
+    QFETCH(QList<int>, signalsSent);
+    QFETCH(QString, reason);
+    QFETCH(bool, wholeFile);
+    ScopedWorkDir dir;
+    QVERIFY(writeFile(kFirmware, QByteArray(kFirmwareSize, 'f')));
+    CamsimRun camsim;
+    QVERIFY(startCameras(camsim, 3, {"--fault", "0:slow-link=400000"}));
+    Cli cli({"rollout", "--file", kFirmware, "--kind", "soc", "--parallel", "1", "--canary", "0", "--report",
+             "report.csv", address(0), address(1), address(2)});
+    QVERIFY(cli.waitForLine(QString(R"({"host":"%1","state":"uploading"})").arg(address(0))));
+    for (int signal : signalsSent) {
+        ::kill(pid_t(cli.process.processId()), signal);
+        QTest::qWait(300);
+    }
+    QVERIFY(cli.process.state() == QProcess::NotRunning || cli.process.waitForFinished(20000));
+    QCOMPARE(cli.process.exitCode(), 3);
+    cli.read();
+    const QJsonObject first = cli.lineWith(QString(R"({"host":"%1","state":"failed"})").arg(address(0)));
+    QCOMPARE(first.keys(),
+             (QStringList{"bytes", "event", "host", "reason", "state", "version_after", "version_before"}));
+    QCOMPARE(first["reason"].toString(), reason);
+    QCOMPARE(first["version_before"].toString(), kQuotedVersion);
+    QCOMPARE(first["bytes"].toInt() == kFirmwareSize, wholeFile);
+    QVERIFY(containsJson(cli.lines.last(), R"({"event":"result","ok":false,"failed":1,"skipped":2,)"
+                                           R"("interrupted":true,"stopped":true,"report":"report.csv"})"));
+    const QList<QStringList> rows = parseCsv(QString::fromUtf8(readFile("report.csv")));
+    QCOMPARE(rows.size(), 4);
+    QCOMPARE(rows[1].mid(4, 2), (QStringList{"failed", reason}));
+    QCOMPARE(rows[2][4] + rows[3][4], QString("skippedskipped"));
+    QCOMPARE(camsim.events("file_received").size(), wholeFile ? 1 : 0);
+    QCOMPARE(camsim.events("tcp_open").size() > 0, true);
+    for (const QJsonObject& e : camsim.events("tcp_open"))
+        QCOMPARE(e["cam"].toString(), address(0));
+}
+
+// Killed outright while its third camera uploads, the rollout leaves a report with both finished cameras;
+// resumed from it, only the other two run.
+void TestRollout::journalAndResume()
+{
+    ScopedWorkDir dir;
+    QVERIFY(writeFile(kFirmware, QByteArray(kFirmwareSize, 'f')));
+    CamsimRun camsim;
+    QVERIFY(startCameras(camsim, 4, {"--fault", "2:slow-link=400000"}));
+    const QStringList cameras{address(0), address(1), address(2), address(3)};
+    const QStringList common{"rollout",      "--file",   kFirmware, "--kind",   "soc",
+                             "--no-confirm", "--canary", "0",       "--report", "report.csv"};
+    Cli killed(common + QStringList{"--parallel", "1"} + cameras);
+    QVERIFY(killed.waitForLine(QString(R"({"host":"%1","state":"uploading"})").arg(address(2))));
+    killed.process.kill();
+    QVERIFY(killed.process.waitForFinished(5000));
+    QList<QStringList> rows = parseCsv(QString::fromUtf8(readFile("report.csv")));
+    QStringList results;
+    for (const QStringList& row : rows.mid(1))
+        results << row.value(4);
+    QCOMPARE(results, (QStringList{"succeeded", "succeeded", "waiting", "waiting"}));
+    QCOMPARE(QDir(".").entryList(QDir::Files), (QStringList{kFirmware, "report.csv"}));
+
+    Cli resumed(common + QStringList{"--resume", "report.csv", "--parallel", "4"} + cameras);
+    QVERIFY(resumed.process.waitForFinished(20000));
+    QCOMPARE(resumed.process.exitCode(), 0);
+    resumed.read();
+    QVERIFY(containsJson(resumed.lines.last(), R"({"done-before":2,"succeeded":2,"ok":true})"));
+    QVERIFY(containsJson(resumed.lineWith(QString(R"({"host":"%1"})").arg(address(1))),
+                         R"({"state":"done-before","reason":"already done"})"));
+    QStringList opened;
+    for (const QJsonObject& e : camsim.events("tcp_open"))
+        opened << e["cam"].toString();
+    QCOMPARE(opened.count(address(0)) + opened.count(address(1)), 2);
+    rows = parseCsv(QString::fromUtf8(readFile("report.csv")));
+    QCOMPARE(rows.value(4).value(4), QString("succeeded"));
+}
+
+// Every camera's version, then every camera's archive, through the same engine.
+void TestRollout::fleetCommands_data()
+{
+    QTest::addColumn<QString>("args");
+    QTest::addColumn<QStringList>("faults");
+    QTest::addColumn<int>("exitStatus");
+    QTest::addColumn<QStringList>("lines"); // keys of lines printed; "=" first: the whole line
+    QTest::addColumn<QString>("saved");     // the folder's files, or a file's first line
+    const QString gone = address(29);
+    QTest::newRow("inventory, one camera missing")
+        << QString("inventory %1 %2 %3 --out inventory.csv").arg(address(0), address(1), gone)
+        << QStringList() << 1
+        << QStringList{QString(R"({"host":"%1","state":"answered","model":"IPC200","partitions":5,"mac":""})")
+                           .arg(address(0)),
+                       QString(R"(={"event":"camera","host":"%1","state":"failed","device_id":"","mac":"",)"
+                               R"("version":"","model":"","partitions":null,)"
+                               R"("reason":"connection failed: Connection refused"})")
+                           .arg(gone),
+                       R"({"event":"result","ok":false,"answered":2,"failed":1,"skipped":0,"report":"inventory.csv"})"}
+        << "inventory.csv address,device_id,mac,version,model,partitions,result,reason";
+    QTest::newRow("inventory from a search's CSV")
+        << "inventory --hosts-file search.csv" << QStringList() << 0
+        << QStringList{QString(R"({"host":"%1","device_id":"ID1","mac":"02:5A:C3:00:00:02"})")
+                           .arg(address(1))}
+        << "";
+    QTest::newRow("backup into a folder: refused, stalled")
+        << QString("backup %1 %2 %3 --out-dir saved --stall-timeout 1")
+               .arg(address(0), address(1), address(2))
+        << QStringList{"--fault", "1:backup-fail", "--fault", "2:stall-backup=2048"} << 1
+        << QStringList{QString(R"({"host":"%1","state":"saved","file":"saved/%1.tar.gz"})").arg(address(0)),
+                       QString(R"(={"event":"camera","host":"%1","state":"failed",)"
+                               R"("reason":"camera reported a failed backup"})")
+                           .arg(address(1)),
+                       QString(R"(={"event":"camera","host":"%1","state":"failed",)"
+                               R"("reason":"stalled: no progress for 1 s"})")
+                           .arg(address(2)),
+                       R"({"event":"result","ok":false,"saved":1,"failed":2,"skipped":0})"}
+        << "saved " + address(0) + ".tar.gz";
+    QTest::newRow("backup: --out with --out-dir")
+        << QString("backup %1 --out a.tgz --out-dir saved").arg(address(0)) << QStringList() << 2
+        << QStringList() << "";
+    QTest::newRow("inventory: hosts and a search")
+        << QString("inventory %1 --interface 127.0.0.1").arg(address(0)) << QStringList() << 2
+        << QStringList() << "";
+}
+
+void TestRollout::fleetCommands()
+{
+    QFETCH(QString, args);
+    QFETCH(QStringList, faults);
+    QFETCH(int, exitStatus);
+    QFETCH(QStringList, lines);
+    QFETCH(QString, saved);
+    ScopedWorkDir dir;
+    QVERIFY(writeFile("search.csv", QString("ip,netmask,gateway,mac,uptime,device_id,dns,dhcp,conflicts\n"
+                                            "%1,255.0.0.0,127.0.0.1,02:5A:C3:00:00:02,5,ID1,,false,\n")
+                                        .arg(address(1))
+                                        .toUtf8()));
+    CamsimRun camsim;
+    QVERIFY(startCameras(camsim, 3, faults));
+    Cli cli(args.split(' '));
+    QVERIFY(cli.process.waitForFinished(30000));
+    QCOMPARE(cli.process.exitCode(), exitStatus);
+    cli.read();
+    for (const QString& expected : lines) {
+        if (!expected.startsWith('='))
+            QVERIFY2(!cli.lineWith(expected).isEmpty(), qPrintable(expected));
+        else
+            QVERIFY2(cli.lines.contains(QJsonDocument::fromJson(expected.mid(1).toUtf8()).object()),
+                     qPrintable(expected));
+    }
+    if (exitStatus == 2)
+        QVERIFY(camsim.events("tcp_open").isEmpty());
+    const QStringList where = saved.split(' ', Qt::SkipEmptyParts);
+    if (where.value(0) == "saved") {
+        // Only the archive that arrived whole and matched its MD5: no half file, no temporary one.
+        QCOMPARE(QDir("saved").entryList(QDir::Files | QDir::Hidden), where.mid(1));
+        const QJsonObject line = cli.lineWith(R"({"state":"saved"})");
+        QCOMPARE(QCryptographicHash::hash(readFile(line["file"].toString()), QCryptographicHash::Md5).toHex(),
+                 line["md5"].toString().toUtf8());
+    } else if (!where.isEmpty()) {
+        QCOMPARE(readFile(where[0]).split('\r').value(0), where.mid(1).join(' ').toUtf8());
+    }
+}
+
+// Inside scripts/simlan with the link shaped to 10 Mbit/s, camera 0 pausing its reading four times per
+// upload.
+void TestRollout::shapedLink()
+{
+    if (qEnvironmentVariableIsEmpty("SIMLAN_SHAPE"))
+        QSKIP("runs only inside scripts/simlan --shape");
+    ScopedWorkDir dir;
+    CamsimRun camsim(qEnvironmentVariable("SIMLAN_EVENTS"));
+    const QStringList cameras = qEnvironmentVariable("SIMLAN_CAMERA_IPS").split(' ');
+    QCOMPARE(cameras.size(), 8);
+
+    // 4 MB with pauses of 1.5 s under a limit of 3 s: the upload completes, its MD5 right, and while the
+    // camera does not read, what the tool counts as taken stays within the camera's buffers of what it read.
+    QVERIFY(writeFile("big_SOC.pkg", QByteArray(4 << 20, 'b')));
+    CameraUpgrade::Plan plan;
+    plan.host = cameras[0];
+    plan.image = FirmwareImage("big_SOC.pkg", 1);
+    plan.force = true;
+    CameraUpgrade upgrade(plan);
+    upgrade.setStallTimeout(3000);
+    qint64 taken = 0;
+    qint64 aheadMost = 0;
+    connect(&upgrade, &CameraUpgrade::progress, [&](qint64 sent, qint64) { taken = sent; });
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, [&] {
+        const QList<QJsonObject> faults = camsim.events("fault");
+        if (!faults.isEmpty() && faults.last()["fault"] == "pause-reading")
+            aheadMost = qMax(aheadMost, taken - faults.last()["received"].toVariant().toLongLong());
+    });
+    watch.start(50);
+    QSignalSpy finished(&upgrade, &CameraUpgrade::finished);
+    upgrade.start();
+    QVERIFY(finished.wait(60000));
+    watch.stop();
+    QCOMPARE(finished.first().first().value<Verdict>().outcome, Outcome::Done);
+    int pauses = 0;
+    for (const QJsonObject& e : camsim.events("fault"))
+        pauses += e["fault"] == "pause-reading";
+    QCOMPARE(pauses, 4);
+    QVERIFY2(aheadMost < (512 << 10), qPrintable(QString::number(aheadMost)));
+    QCOMPARE(camsim.events("file_received").value(0)["md5_ok"], QJsonValue(true));
+    QVERIFY(camsim.waitFor([&](const QJsonObject& e) { return e["cam"] == cameras[0] && e["what"] == "up"; },
+                           10000));
+
+    // A rollout of all eight through the shaped link, camera 0 pausing again; then what the site runs.
+    QVERIFY(writeFile(kFirmware, QByteArray(kFirmwareSize, 'f')));
+    Cli rollout(QStringList{"rollout", "--file", kFirmware, "--kind", "soc", "--parallel", "8",
+                            "--stall-timeout", "3", "--confirm-timeout", "60"} +
+                cameras);
+    QVERIFY(rollout.process.waitForFinished(120000));
+    rollout.read();
+    QCOMPARE(rollout.process.exitCode(), 0);
+    QVERIFY(containsJson(rollout.lines.last(), R"({"confirmed":8,"ok":true})"));
+
+    QProcess search;
+    search.start(CLI_PATH,
+                 {"search", "--interface", qEnvironmentVariable("SIMLAN_TOOL_IP"), "--wait", "1", "--csv"});
+    QVERIFY(search.waitForFinished(10000));
+    QVERIFY(writeFile("cameras.csv", search.readAllStandardOutput()));
+    Cli inventory({"inventory", "--interface", qEnvironmentVariable("SIMLAN_TOOL_IP"), "--wait", "1"});
+    Cli backups({"backup", "--hosts-file", "cameras.csv", "--out-dir", "site", "--parallel", "8"});
+    QVERIFY(inventory.process.waitForFinished(30000) && backups.process.waitForFinished(30000));
+    inventory.read();
+    backups.read();
+    QCOMPARE(inventory.process.exitCode(), 0);
+    QCOMPARE(backups.process.exitCode(), 0);
+    QVERIFY(containsJson(inventory.lines.last(), R"({"answered":8})"));
+    const QJsonObject second =
+        inventory.lineWith(QString(R"({"host":"%1","state":"answered"})").arg(cameras[1]));
+    QCOMPARE(second["device_id"].toString().size(), 32);
+    QVERIFY(second["version"].toString().endsWith(kFirmware));
+    QCOMPARE(QDir("site").entryList(QDir::Files).size(), 8);
 }
 
 QTEST_GUILESS_MAIN(TestRollout)
