@@ -1,0 +1,32 @@
+#ifndef VISCALOG_H
+#define VISCALOG_H
+
+#include <QUdpSocket>
+
+#include "camsimrun.h"
+
+// The control datagrams a camsim at `address` logged after its first `before` ones, in hex, read up to a
+// sentinel sent now: "nothing was sent" is then known without waiting on a timer.
+inline QStringList viscaSince(const CamsimRun& camera, const QString& address, int before)
+{
+    const QByteArray sentinel = QByteArray::fromHex("817fff");
+    QUdpSocket probe;
+    probe.writeDatagram(sentinel, QHostAddress(address), 1259);
+    const QString end = QString::fromLatin1(sentinel.toHex(' ').toUpper());
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 5000) {
+        QStringList hex;
+        const QList<QJsonObject> visca = camera.events("visca");
+        for (int i = before; i < visca.size(); ++i) {
+            const QString text = visca[i].value("hex").toString();
+            if (text == end)
+                return hex;
+            hex.append(text);
+        }
+        QTest::qWait(20);
+    }
+    return {"no sentinel"};
+}
+
+#endif // VISCALOG_H
