@@ -3,7 +3,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QComboBox>
 #include <QDebug>
 #include <QFile>
 #include <QLibraryInfo>
@@ -75,11 +74,11 @@ QString catalogue_for(const QString& language)
     return QString();
 }
 
-// What the operator typed and chose, and what the window shows, across a retranslation of the form, which
-// puts the form's own texts back into every field. Widgets that translate themselves are left to do so.
+// What the operator typed and what the window shows, across a retranslation of the form, which puts the
+// form's own texts back into every field (the selectors keep their choice). Widgets that translate
+// themselves are left to do so.
 struct KeptForm {
     QVector<QPair<QLineEdit*, QString>> edits;
-    QVector<QPair<QComboBox*, int>> choices;
     QVector<QPair<QLabel*, QString>> statuses;
     QString devices;
     QPixmap picture;
@@ -93,9 +92,6 @@ KeptForm keep_form(const Ui::MainWindow& ui, const QWidget* own_texts)
     for (QLineEdit* edit : ui.centralWidget->findChildren<QLineEdit*>())
         if (!own_texts->isAncestorOf(edit))
             kept.edits.append({edit, edit->text()});
-    for (QComboBox* box : ui.centralWidget->findChildren<QComboBox*>())
-        if (!own_texts->isAncestorOf(box) && box != ui.language_comboBox)
-            kept.choices.append({box, box->currentIndex()});
     for (QLabel* label : {ui.label_4, ui.label_6, ui.label_23, ui.labVideo})
         kept.statuses.append({label, label->text()});
     kept.devices = ui.label_3->text();
@@ -107,10 +103,6 @@ KeptForm keep_form(const Ui::MainWindow& ui, const QWidget* own_texts)
 
 void restore_form(const Ui::MainWindow& ui, const KeptForm& kept)
 {
-    // The choices first: the address mode enables or disables its fields.
-    for (const auto& [box, index] : kept.choices)
-        if (box->currentIndex() != index && index < box->count())
-            box->setCurrentIndex(index);
     for (const auto& [edit, text] : kept.edits)
         if (edit->text() != text)
             edit->setText(text);
