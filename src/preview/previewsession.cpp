@@ -10,13 +10,13 @@
 PreviewSession::PreviewSession(QObject* parent) : QObject(parent)
 {
     // A coarse timer may fire up to 5% early: the limits are kept to the millisecond.
-    for (QTimer* timer : {&m_probeTimer, &m_watchdog, &m_retry}) {
+    for (QTimer* timer : {m_probeTimer, m_watchdog, m_retry}) {
         timer->setSingleShot(true);
         timer->setTimerType(Qt::PreciseTimer);
     }
-    connect(&m_probeTimer, &QTimer::timeout, this, [this] { probeAnswered(false); });
-    connect(&m_watchdog, &QTimer::timeout, this, &PreviewSession::stalled);
-    connect(&m_retry, &QTimer::timeout, this, [this] { open(false); });
+    connect(m_probeTimer, &QTimer::timeout, this, [this] { probeAnswered(false); });
+    connect(m_watchdog, &QTimer::timeout, this, &PreviewSession::stalled);
+    connect(m_retry, &QTimer::timeout, this, [this] { open(false); });
 }
 
 // The threads still ending are children: each waits for its decoder, which Stop() cuts short.
@@ -45,7 +45,7 @@ bool PreviewSession::start(const QString& address, const QString& port)
     };
     connect(probe, &QTcpSocket::connected, this, answer(true), Qt::QueuedConnection);
     connect(probe, &QAbstractSocket::errorOccurred, this, answer(false), Qt::QueuedConnection);
-    m_probeTimer.start(kProbeTimeoutMs);
+    m_probeTimer->start(kProbeTimeoutMs);
     // Letters read as port 0, which nobody answers.
     probe->connectToHost(address, quint16(port.toInt()));
     return true;
@@ -55,7 +55,7 @@ void PreviewSession::probeAnswered(bool reachable)
 {
     if (m_state != State::Probing)
         return;
-    m_probeTimer.stop();
+    m_probeTimer->stop();
     m_probe->abort();
     m_probe->deleteLater();
     m_probe = nullptr;
@@ -95,7 +95,7 @@ void PreviewSession::open(bool udp)
 void PreviewSession::decoderOpened(bool ok)
 {
     if (ok) {
-        m_watchdog.start(kStallMs);
+        m_watchdog->start(kStallMs);
         if (m_state == State::Opening) {
             m_state = State::Playing;
             emit opened();
@@ -108,7 +108,7 @@ void PreviewSession::decoderOpened(bool ok)
         open(true);
     } else if (m_state == State::Playing) {
         // The camera may be rebooting: try again, the attempts kStallMs apart.
-        m_retry.start(int(qMax<qint64>(0, kStallMs - m_lastOpen.elapsed())));
+        m_retry->start(int(qMax<qint64>(0, kStallMs - m_lastOpen.elapsed())));
     } else {
         m_state = State::Idle;
         emit failed(Failure::StreamFailed);
@@ -117,34 +117,29 @@ void PreviewSession::decoderOpened(bool ok)
 
 void PreviewSession::pictureArrived(const QImage& image)
 {
-    m_watchdog.start(kStallMs);
-    m_reconnecting = false;
+    m_watchdog->start(kStallMs);
     emit frame(image);
 }
 
 void PreviewSession::stalled()
 {
-    if (!m_reconnecting) {
-        m_reconnecting = true;
-        qDebug() << "no picture for" << kStallMs << "ms, opening the stream again";
-        emit reconnecting();
-    }
+    qDebug() << "no picture for" << kStallMs << "ms, opening the stream again";
+    emit reconnecting();
     retire();
     open(false);
 }
 
 void PreviewSession::stop()
 {
-    m_probeTimer.stop();
-    m_watchdog.stop();
-    m_retry.stop();
+    m_probeTimer->stop();
+    m_watchdog->stop();
+    m_retry->stop();
     if (m_probe) {
         m_probe->abort();
         m_probe->deleteLater();
         m_probe = nullptr;
     }
     retire();
-    m_reconnecting = false;
     m_state = State::Idle;
 }
 

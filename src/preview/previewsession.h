@@ -60,7 +60,8 @@ signals:
     // Back to Idle.
     void failed(PreviewSession::Failure failure);
     void frame(const QImage& image);
-    // The pictures stopped: the stream is being opened again until they come back or stop() is called.
+    // No picture for kStallMs: the stream is being opened again, and then, if that fails, every kStallMs
+    // until it opens or stop() is called.
     void reconnecting();
 
 private:
@@ -76,13 +77,12 @@ private:
     QString m_url;
     QHostAddress m_camera;
     QTcpSocket* m_probe = nullptr;
-    QTimer m_probeTimer;
+    QTimer* m_probeTimer = new QTimer(this);
     QFFmpeg* m_decoder = nullptr;
     RtspThread* m_thread = nullptr;
-    bool m_udp = false;          // this attempt's TCP was refused: RTP over UDP
-    bool m_reconnecting = false; // the pictures stopped and have not come back yet
-    QTimer m_watchdog;           // runs out kStallMs after the last picture
-    QTimer m_retry;              // the next attempt after a failed reopening
+    bool m_udp = false;                    // this attempt's TCP was refused: RTP over UDP
+    QTimer* m_watchdog = new QTimer(this); // runs out kStallMs after the last picture
+    QTimer* m_retry = new QTimer(this);    // the next attempt after a failed reopening
     QElapsedTimer m_lastOpen;
 };
 

@@ -1,9 +1,19 @@
-#ifndef VISCALOG_H
-#define VISCALOG_H
+#ifndef CAMERALOG_H
+#define CAMERALOG_H
 
 #include <QUdpSocket>
 
 #include "camsimrun.h"
+
+// The transports a camsim was asked for in SETUPs so far, "TCP" or "UDP", in order.
+inline QString setupTransports(const CamsimRun& camera)
+{
+    QStringList transports;
+    for (const QJsonObject& e : camera.events("rtsp"))
+        if (e.value("method") == "SETUP")
+            transports << (e.value("transport").toString().contains("TCP") ? "TCP" : "UDP");
+    return transports.join(' ');
+}
 
 // The control datagrams a camsim at `address` logged after its first `before` ones, in hex, read up to a
 // sentinel sent now: "nothing was sent" is then known without waiting on a timer.
@@ -29,4 +39,4 @@ inline QStringList viscaSince(const CamsimRun& camera, const QString& address, i
     return {"no sentinel"};
 }
 
-#endif // VISCALOG_H
+#endif // CAMERALOG_H

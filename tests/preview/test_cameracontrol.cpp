@@ -3,9 +3,9 @@
 #include <QtTest>
 
 #include "cameracontrol.h"
+#include "cameralog.h"
 #include "camsimrun.h"
 #include "previewsession.h"
-#include "viscalog.h"
 
 namespace
 {

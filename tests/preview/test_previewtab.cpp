@@ -1,6 +1,6 @@
 // What the window adds to the preview session and the camera control: the boxes and texts of each outcome,
-// the button and its rest, the pictures scaled into the video label and dropped after a disconnect, the
-// reconnect report, closing while busy, and the pad's buttons in both modes.
+// the button and its rest, the pictures scaled into the video label and dropped after a disconnect, what it
+// shows while a stream is opened again, closing while busy, and the pad's buttons in both modes.
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -9,10 +9,10 @@
 #include <QTextEdit>
 #include <QtTest>
 
+#include "cameralog.h"
 #include "camsimrun.h"
 #include "dialogs.h"
 #include "previewaccess.h"
-#include "viscalog.h"
 #include "workdir.h"
 
 namespace
@@ -116,9 +116,12 @@ private slots:
         const QSize label = w.findChild<QLabel*>("labVideo")->size();
         QCOMPARE(shown(w).size(), QSize(320, 240).scaled(label, Qt::KeepAspectRatio));
 
+        // While the stream is opened again the last picture stays, and the button still disconnects.
         emit Preview::session(w)->reconnecting();
         const QString report = shownAs("No picture for 5 s, reconnecting...").first();
         QCOMPARE(w.findChild<QTextEdit*>("textEdit")->toPlainText().count(report), 1);
+        QVERIFY(!shown(w).isNull() && Preview::connected(w));
+        QCOMPARE(button(w)->text(), shownAs("Disconnect").first());
 
         QElapsedTimer clock;
         clock.start();
