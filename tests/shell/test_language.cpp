@@ -106,42 +106,23 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("english");
         QTest::addColumn<QString>("chinese");
-        QTest::newRow("archive made after the start") << "archive made"
-                                                      << "label_21"
-                                                      << "exist"
-                                                      << "存在";
-        QTest::newRow("archive removed after the start") << "archive removed"
-                                                         << "label_21"
-                                                         << "none"
-                                                         << "无";
-        QTest::newRow("no search yet") << ""
-                                       << "label_3"
-                                       << "Devices："
-                                       << "设备数：";
-        QTest::newRow("two cameras found") << "two cameras"
-                                           << "label_3"
-                                           << "Devices: 2"
-                                           << "设备数: 2";
-        QTest::newRow("connection status") << "connected"
-                                           << "label_4"
-                                           << "connected"
-                                           << "已连接";
-        QTest::newRow("a camera's own text") << "camera text"
-                                             << "label_6"
-                                             << "42%"
-                                             << "42%";
-        QTest::newRow("preview opening: button") << "preview"
-                                                 << "rtsp_connect_Button"
-                                                 << "Disconnect"
-                                                 << "断开";
-        QTest::newRow("preview opening: video") << "preview"
-                                                << "labVideo"
-                                                << "connecting..."
-                                                << "正在连接...";
-        QTest::newRow("preview stopped: button") << ""
-                                                 << "rtsp_connect_Button"
-                                                 << "Connect"
-                                                 << "连接";
+        struct Row {
+            const char *name, *setting, *widget, *english, *chinese;
+        };
+        const Row rows[] = {
+            {"archive made after the start", "archive made", "label_21", "exist", "存在"},
+            {"archive removed after the start", "archive removed", "label_21", "none", "无"},
+            {"no search yet", "", "label_3", "Devices：", "设备数："},
+            {"two cameras found", "two cameras", "label_3", "Devices: 2", "设备数: 2"},
+            {"connection status", "connected", "label_4", "connected", "已连接"},
+            {"a camera's own text", "camera text", "label_6", "42%", "42%"},
+            {"preview opening: button", "preview", "rtsp_connect_Button", "Disconnect", "断开"},
+            {"preview opening: video", "preview", "labVideo", "connecting...", "正在连接..."},
+            {"preview stopped: button", "", "rtsp_connect_Button", "Connect", "连接"},
+        };
+        for (const Row& r : rows)
+            QTest::newRow(r.name) << QString(r.setting) << QString(r.widget) << QString(r.english)
+                                  << QString(r.chinese);
     }
     void reevaluates()
     {
