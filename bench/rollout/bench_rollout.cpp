@@ -69,9 +69,8 @@ qint64 toolRound(const CamsimRun& camsim, qint64 fromMs, const QString& firmware
     Rollout rollout;
     for (int i = 0; i < kCameras; ++i)
         rollout.addCamera(camera(i));
-    QString error;
-    if (!rollout.setFirmware(firmware, 1, 1, &error)) {
-        std::fprintf(stderr, "bench_rollout: %s\n", qPrintable(error));
+    if (!rollout.setFirmware(firmware, 1, 1).ok()) {
+        std::fprintf(stderr, "bench_rollout: cannot use %s\n", qPrintable(firmware));
         return -1;
     }
     RolloutOptions options;

@@ -264,6 +264,24 @@
         <translation>Set Success</translation>
     </message>
     <message>
+        <source>The camera refused the settings</source>
+        <translation>The camera refused the settings</translation>
+    </message>
+    <message numerus="yes">
+        <source>Address shared with %n other camera(s)</source>
+        <translation>
+            <numerusform>Address shared with %n other camera</numerusform>
+            <numerusform>Address shared with %n other cameras</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>MAC shared with %n other camera(s)</source>
+        <translation>
+            <numerusform>MAC shared with %n other camera</numerusform>
+            <numerusform>MAC shared with %n other cameras</numerusform>
+        </translation>
+    </message>
+    <message>
         <source>Status</source>
         <translation>Status</translation>
     </message>
@@ -394,6 +412,189 @@
     <message>
         <source>中文</source>
         <translation>中文</translation>
+    </message>
+    <message>
+        <source>Backup failed, the upgrade was not started</source>
+        <translation>Backup failed, the upgrade was not started</translation>
+    </message>
+</context>
+<context>
+    <name>AssignDialog</name>
+    <message>
+        <source>Assign addresses</source>
+        <translation>Assign addresses</translation>
+    </message>
+    <message>
+        <source>First address</source>
+        <translation>First address</translation>
+    </message>
+    <message>
+        <source>Netmask</source>
+        <translation>Netmask</translation>
+    </message>
+    <message>
+        <source>Gateway</source>
+        <translation>Gateway</translation>
+    </message>
+    <message>
+        <source>DNS (empty: the gateway)</source>
+        <translation>DNS (empty: the gateway)</translation>
+    </message>
+    <message>
+        <source>Device ID</source>
+        <translation>Device ID</translation>
+    </message>
+    <message>
+        <source>MAC Address</source>
+        <translation>MAC Address</translation>
+    </message>
+    <message>
+        <source>Address</source>
+        <translation>Address</translation>
+    </message>
+    <message>
+        <source>Skipped</source>
+        <translation>Skipped</translation>
+    </message>
+    <message>
+        <source>Result</source>
+        <translation>Result</translation>
+    </message>
+    <message>
+        <source>Apply</source>
+        <translation>Apply</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>in use</source>
+        <translation>in use</translation>
+    </message>
+    <message>
+        <source>this computer</source>
+        <translation>this computer</translation>
+    </message>
+    <message>
+        <source>skipped</source>
+        <translation>skipped</translation>
+    </message>
+    <message>
+        <source>gateway or DNS</source>
+        <translation>gateway or DNS</translation>
+    </message>
+    <message>
+        <source>not usable</source>
+        <translation>not usable</translation>
+    </message>
+    <message>
+        <source>sending...</source>
+        <translation>sending...</translation>
+    </message>
+    <message>
+        <source>acknowledged</source>
+        <translation>acknowledged</translation>
+    </message>
+    <message>
+        <source>confirmed</source>
+        <translation>confirmed</translation>
+    </message>
+    <message>
+        <source>refused</source>
+        <translation>refused</translation>
+    </message>
+    <message>
+        <source>no answer</source>
+        <translation>no answer</translation>
+    </message>
+    <message>
+        <source>found at %1</source>
+        <translation>found at %1</translation>
+    </message>
+    <message>
+        <source>Fill in the first address, netmask and gateway</source>
+        <translation>Fill in the first address, netmask and gateway</translation>
+    </message>
+    <message>
+        <source>The camera %1 reports no usable MAC address</source>
+        <translation>The camera %1 reports no usable MAC address</translation>
+    </message>
+    <message>
+        <source>Network information fill in error</source>
+        <translation>Network information fill in error</translation>
+    </message>
+    <message>
+        <source>The range does not fit in the subnet: it would pass %1</source>
+        <translation>The range does not fit in the subnet: it would pass %1</translation>
+    </message>
+    <message>
+        <source>Done: </source>
+        <translation>Done: </translation>
+    </message>
+    <message>
+        <source>%1 confirmed, %2 acknowledged, %3 refused, %4 no answer, %5 skipped</source>
+        <translation>%1 confirmed, %2 acknowledged, %3 refused, %4 no answer, %5 skipped</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n camera(s) from %1 to %2</source>
+        <translation>
+            <numerusform>%n camera from %1 to %2</numerusform>
+            <numerusform>%n cameras from %1 to %2</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>; %n address(es) skipped</source>
+        <translation>
+            <numerusform>; %n address skipped</numerusform>
+            <numerusform>; %n addresses skipped</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Warning</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
+        <source>Information</source>
+        <translation>Information</translation>
+    </message>
+    <message numerus="yes">
+        <source>Give %n camera(s) their new addresses?</source>
+        <translation>
+            <numerusform>Give %n camera its new address?</numerusform>
+            <numerusform>Give %n cameras their new addresses?</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>DeviceListTools</name>
+    <message>
+        <source>Assign addresses...</source>
+        <translation>Assign addresses...</translation>
+    </message>
+    <message>
+        <source>Export list...</source>
+        <translation>Export list...</translation>
+    </message>
+    <message>
+        <source>Export list</source>
+        <translation>Export list</translation>
+    </message>
+    <message>
+        <source>CSV files (*.csv)</source>
+        <translation>CSV files (*.csv)</translation>
+    </message>
+    <message>
+        <source>Warning</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
+        <source>The list could not be saved: %1</source>
+        <translation>The list could not be saved: %1</translation>
     </message>
 </context>
 <context>
@@ -684,6 +885,38 @@
     <message>
         <source>not back after the reboot</source>
         <translation>not back after the reboot</translation>
+    </message>
+    <message>
+        <source>not a camera address</source>
+        <translation>not a camera address</translation>
+    </message>
+    <message>
+        <source>the file name is too long for the record</source>
+        <translation>the file name is too long for the record</translation>
+    </message>
+    <message>
+        <source>camera: unexpected status</source>
+        <translation>camera: unexpected status</translation>
+    </message>
+    <message>
+        <source>the camera sent an unusable archive</source>
+        <translation>the camera sent an unusable archive</translation>
+    </message>
+    <message>
+        <source>the archive&apos;s MD5 does not match</source>
+        <translation>the archive&apos;s MD5 does not match</translation>
+    </message>
+    <message>
+        <source>cannot write %1</source>
+        <translation>cannot write %1</translation>
+    </message>
+    <message>
+        <source>camera: restore failed</source>
+        <translation>camera: restore failed</translation>
+    </message>
+    <message>
+        <source>cancelled</source>
+        <translation>cancelled</translation>
     </message>
 </context>
 </TS>

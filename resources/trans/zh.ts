@@ -264,6 +264,22 @@
         <translation>设置成功</translation>
     </message>
     <message>
+        <source>The camera refused the settings</source>
+        <translation>相机拒绝了该设置</translation>
+    </message>
+    <message numerus="yes">
+        <source>Address shared with %n other camera(s)</source>
+        <translation>
+            <numerusform>与另外 %n 台相机共用IP地址</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>MAC shared with %n other camera(s)</source>
+        <translation>
+            <numerusform>与另外 %n 台相机共用MAC地址</numerusform>
+        </translation>
+    </message>
+    <message>
         <source>Status</source>
         <translation>状态</translation>
     </message>
@@ -394,6 +410,186 @@
     <message>
         <source>中文</source>
         <translation>中文</translation>
+    </message>
+    <message>
+        <source>Backup failed, the upgrade was not started</source>
+        <translation>备份失败，未开始升级</translation>
+    </message>
+</context>
+<context>
+    <name>AssignDialog</name>
+    <message>
+        <source>Assign addresses</source>
+        <translation>批量分配地址</translation>
+    </message>
+    <message>
+        <source>First address</source>
+        <translation>起始地址</translation>
+    </message>
+    <message>
+        <source>Netmask</source>
+        <translation>子网掩码</translation>
+    </message>
+    <message>
+        <source>Gateway</source>
+        <translation>网关</translation>
+    </message>
+    <message>
+        <source>DNS (empty: the gateway)</source>
+        <translation>DNS（留空则用网关）</translation>
+    </message>
+    <message>
+        <source>Device ID</source>
+        <translation>设备ID</translation>
+    </message>
+    <message>
+        <source>MAC Address</source>
+        <translation>MAC地址</translation>
+    </message>
+    <message>
+        <source>Address</source>
+        <translation>地址</translation>
+    </message>
+    <message>
+        <source>Skipped</source>
+        <translation>跳过的地址</translation>
+    </message>
+    <message>
+        <source>Result</source>
+        <translation>结果</translation>
+    </message>
+    <message>
+        <source>Apply</source>
+        <translation>应用</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>停止</translation>
+    </message>
+    <message>
+        <source>in use</source>
+        <translation>已被占用</translation>
+    </message>
+    <message>
+        <source>this computer</source>
+        <translation>本机地址</translation>
+    </message>
+    <message>
+        <source>skipped</source>
+        <translation>已跳过</translation>
+    </message>
+    <message>
+        <source>gateway or DNS</source>
+        <translation>网关或DNS</translation>
+    </message>
+    <message>
+        <source>not usable</source>
+        <translation>不可用</translation>
+    </message>
+    <message>
+        <source>sending...</source>
+        <translation>发送中...</translation>
+    </message>
+    <message>
+        <source>acknowledged</source>
+        <translation>已应答</translation>
+    </message>
+    <message>
+        <source>confirmed</source>
+        <translation>已确认</translation>
+    </message>
+    <message>
+        <source>refused</source>
+        <translation>被拒绝</translation>
+    </message>
+    <message>
+        <source>no answer</source>
+        <translation>无应答</translation>
+    </message>
+    <message>
+        <source>found at %1</source>
+        <translation>在 %1 找到</translation>
+    </message>
+    <message>
+        <source>Fill in the first address, netmask and gateway</source>
+        <translation>请填写起始地址、子网掩码和网关</translation>
+    </message>
+    <message>
+        <source>The camera %1 reports no usable MAC address</source>
+        <translation>相机 %1 没有可用的MAC地址</translation>
+    </message>
+    <message>
+        <source>Network information fill in error</source>
+        <translation>网络信息填写有误</translation>
+    </message>
+    <message>
+        <source>The range does not fit in the subnet: it would pass %1</source>
+        <translation>地址范围超出子网：将越过 %1</translation>
+    </message>
+    <message>
+        <source>Done: </source>
+        <translation>完成：</translation>
+    </message>
+    <message>
+        <source>%1 confirmed, %2 acknowledged, %3 refused, %4 no answer, %5 skipped</source>
+        <translation>已确认 %1，已应答 %2，被拒绝 %3，无应答 %4，已跳过 %5</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n camera(s) from %1 to %2</source>
+        <translation>
+            <numerusform>%n 台相机：%1 至 %2</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>; %n address(es) skipped</source>
+        <translation>
+            <numerusform>；跳过 %n 个地址</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Warning</source>
+        <translation>警告</translation>
+    </message>
+    <message>
+        <source>Information</source>
+        <translation>消息</translation>
+    </message>
+    <message numerus="yes">
+        <source>Give %n camera(s) their new addresses?</source>
+        <translation>
+            <numerusform>为 %n 台相机分配新地址？</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>DeviceListTools</name>
+    <message>
+        <source>Assign addresses...</source>
+        <translation>批量分配地址...</translation>
+    </message>
+    <message>
+        <source>Export list...</source>
+        <translation>导出列表...</translation>
+    </message>
+    <message>
+        <source>Export list</source>
+        <translation>导出列表</translation>
+    </message>
+    <message>
+        <source>CSV files (*.csv)</source>
+        <translation>CSV文件 (*.csv)</translation>
+    </message>
+    <message>
+        <source>Warning</source>
+        <translation>警告</translation>
+    </message>
+    <message>
+        <source>The list could not be saved: %1</source>
+        <translation>无法保存列表：%1</translation>
     </message>
 </context>
 <context>
@@ -684,6 +880,38 @@
     <message>
         <source>not back after the reboot</source>
         <translation>重启后未恢复</translation>
+    </message>
+    <message>
+        <source>not a camera address</source>
+        <translation>不是摄像机地址</translation>
+    </message>
+    <message>
+        <source>the file name is too long for the record</source>
+        <translation>文件名过长，记录放不下</translation>
+    </message>
+    <message>
+        <source>camera: unexpected status</source>
+        <translation>摄像机：意外的状态</translation>
+    </message>
+    <message>
+        <source>the camera sent an unusable archive</source>
+        <translation>摄像机发来的配置包无法使用</translation>
+    </message>
+    <message>
+        <source>the archive&apos;s MD5 does not match</source>
+        <translation>配置包的MD5不符</translation>
+    </message>
+    <message>
+        <source>cannot write %1</source>
+        <translation>无法写入 %1</translation>
+    </message>
+    <message>
+        <source>camera: restore failed</source>
+        <translation>摄像机：恢复失败</translation>
+    </message>
+    <message>
+        <source>cancelled</source>
+        <translation>已取消</translation>
     </message>
 </context>
 </TS>

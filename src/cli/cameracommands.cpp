@@ -69,13 +69,12 @@ void fail(const Invocation& in, const QString& reason)
 // A session that reports connection failures, broken connections and failed operations as the result.
 void connectFailures(const Invocation& in, DeviceSession& session)
 {
-    QObject::connect(&session, &DeviceSession::connectFailed, [&in](const QString& reason) {
-        fail(in, QStringLiteral("cannot connect: %1").arg(reason));
-    });
+    QObject::connect(&session, &DeviceSession::connectFailed,
+                     [&in](const Verdict& verdict) { fail(in, failure_reason(verdict)); });
     QObject::connect(&session, &DeviceSession::finished,
-                     [&in](DeviceSession::Operation, bool ok, const QString& reason) {
-                         if (!ok)
-                             fail(in, reason);
+                     [&in](DeviceSession::Operation, const Verdict& verdict) {
+                         if (!verdict.ok())
+                             fail(in, failure_reason(verdict));
                      });
 }
 
@@ -148,21 +147,79 @@ void declareUpgrade(QCommandLineParser& parser)
                       QStringLiteral("Skip the checks of the file name against the kind and the camera.")});
 }
 
-QString stageText(CameraUpgrade::Stage stage, const FirmwareImage& image)
+// The stages a person or a script follows, by their JSON names; the others pass unannounced.
+QString stageName(UpgradeStep step)
 {
-    switch (stage) {
-    case CameraUpgrade::Stage::Connecting:
+    switch (step) {
+    case UpgradeStep::Querying:
+        return QStringLiteral("querying");
+    case UpgradeStep::Uploading:
+        return QStringLiteral("uploading");
+    case UpgradeStep::Verifying:
+        return QStringLiteral("verifying");
+    case UpgradeStep::Flashing:
+        return QStringLiteral("flashing");
+    case UpgradeStep::Checking:
+    case UpgradeStep::Hashing:
+    case UpgradeStep::BackupConnecting:
+    case UpgradeStep::BackingUp:
+    case UpgradeStep::Connecting:
+    case UpgradeStep::Requesting:
         break;
-    case CameraUpgrade::Stage::Querying:
-        return QStringLiteral("connected; asking for the version");
-    case CameraUpgrade::Stage::Uploading:
-        return QStringLiteral("uploading %1 (%2)").arg(image.name, Output::mebibytes(image.size));
-    case CameraUpgrade::Stage::Verifying:
-        return QStringLiteral("the camera verifies the file");
-    case CameraUpgrade::Stage::Flashing:
-        return QStringLiteral("file verified; the camera flashes it");
     }
     return QString();
+}
+
+QString stageText(UpgradeStep step, const FirmwareImage& image)
+{
+    switch (step) {
+    case UpgradeStep::Querying:
+        return QStringLiteral("connected; asking for the version");
+    case UpgradeStep::Uploading:
+        return QStringLiteral("uploading %1 (%2)").arg(image.name, Output::mebibytes(image.size));
+    case UpgradeStep::Verifying:
+        return QStringLiteral("the camera verifies the file");
+    case UpgradeStep::Flashing:
+        return QStringLiteral("file verified; the camera flashes it");
+    default:
+        return QString();
+    }
+}
+
+// The result's "status": the camera's last word on the upgrade as its record numbers it, null when the
+// camera said nothing about it.
+QJsonValue cameraStatus(const Verdict& verdict, UpgradeStep step)
+{
+    switch (verdict.outcome) {
+    case Outcome::Done:
+        return 7;
+    case Outcome::Flashing:
+        return 5;
+    case Outcome::Failed:
+        break;
+    }
+    switch (verdict.failure) {
+    case Failure::DiskFull:
+        return 1;
+    case Failure::VerifyFailed:
+        return 6;
+    case Failure::UpgradeFailed:
+        return 8;
+    case Failure::ArmMissing:
+        return QStringLiteral("E");
+    default:
+        break;
+    }
+    switch (step) {
+    case UpgradeStep::Uploading:
+        return 0;
+    case UpgradeStep::Verifying:
+        return 3;
+    case UpgradeStep::Flashing:
+        return 5;
+    default:
+        return QJsonValue();
+    }
 }
 
 int runUpgrade(const Invocation& in)
@@ -178,45 +235,50 @@ int runUpgrade(const Invocation& in)
     const Target camera = target(in);
     if (camera.exitStatus >= 0)
         return camera.exitStatus;
-    FirmwareImage image;
-    QString error;
-    if (!image.load(file, fileType, camera.workType, &error))
-        return in.out.result(false, {{QStringLiteral("reason"), error}}, error);
+    CameraUpgrade::Plan plan;
+    const Verdict loaded = plan.image.load(file, fileType, camera.workType);
+    if (!loaded.ok()) {
+        const QString reason = failure_reason(loaded);
+        return in.out.result(false, {{QStringLiteral("reason"), reason}}, reason);
+    }
+    plan.host = camera.host;
+    plan.workType = camera.workType;
+    plan.force = in.parser.isSet(QStringLiteral("force"));
+    const FirmwareImage& image = plan.image;
 
-    CameraUpgrade upgrade(camera.host, image, camera.workType);
-    upgrade.setForce(in.parser.isSet(QStringLiteral("force")));
-    bool versionSeen = false;
-    QObject::connect(&upgrade, &CameraUpgrade::stageChanged, [&](CameraUpgrade::Stage stage) {
-        static const char* const names[] = {"connecting", "querying", "uploading", "verifying", "flashing"};
-        if (stage == CameraUpgrade::Stage::Uploading)
+    CameraUpgrade upgrade(plan);
+    QObject::connect(&upgrade, &CameraUpgrade::stepChanged, [&](UpgradeStep step) {
+        const QString name = stageName(step);
+        if (name.isEmpty())
+            return;
+        if (step == UpgradeStep::Uploading)
             in.out.beginTransfer(QStringLiteral("sent"));
-        in.out.event(QStringLiteral("stage"), {{QStringLiteral("stage"), QLatin1String(names[int(stage)])}},
-                     stageText(stage, image));
+        in.out.event(QStringLiteral("stage"), {{QStringLiteral("stage"), name}}, stageText(step, image));
     });
     QObject::connect(&upgrade, &CameraUpgrade::versionReported, [&](const VersionReport& report) {
-        versionSeen = true;
         in.out.event(QStringLiteral("version"), {{QStringLiteral("version"), report.version}},
                      QStringLiteral("camera version: %1").arg(report.version));
     });
     QObject::connect(&upgrade, &CameraUpgrade::progress,
                      [&](qint64 sent, qint64 total) { in.out.progress(sent, total); });
-    QObject::connect(&upgrade, &CameraUpgrade::finished, [&](bool ok, int status, QString reason) {
-        if (ok)
-            reason = status == 7
-                         ? QStringLiteral("upgrade finished; the camera reboots")
-                         : QStringLiteral("file verified; the camera closed the connection to flash it");
-        else if (reason == QLatin1String("refused name") && versionSeen)
+    QObject::connect(&upgrade, &CameraUpgrade::finished, [&](const Verdict& verdict, UpgradeStep step) {
+        QString reason;
+        if (verdict.outcome == Outcome::Done)
+            reason = QStringLiteral("upgrade finished; the camera reboots");
+        else if (verdict.outcome == Outcome::Flashing)
+            reason = QStringLiteral("file verified; the camera closed the connection to flash it");
+        else if (verdict.failure == Failure::RefusedModel)
             reason =
                 QStringLiteral("%1 does not match this camera's version report (--force skips the check)")
                     .arg(image.name);
-        else if (reason == QLatin1String("refused name"))
+        else if (verdict.failure == Failure::RefusedType)
             reason = QStringLiteral("%1 is not a name for --kind %2 (--force skips the check)")
                          .arg(image.name, kind);
-        const QJsonValue statusValue = status < 0      ? QJsonValue()
-                                       : status == 'E' ? QJsonValue(QStringLiteral("E"))
-                                                       : QJsonValue(status);
-        finish(in, ok, {{QStringLiteral("status"), statusValue}, {QStringLiteral("reason"), reason}},
-               ok ? reason : QStringLiteral("%1: %2").arg(camera.host, reason));
+        else
+            reason = failure_reason(verdict);
+        finish(in, verdict.ok(),
+               {{QStringLiteral("status"), cameraStatus(verdict, step)}, {QStringLiteral("reason"), reason}},
+               verdict.ok() ? reason : QStringLiteral("%1: %2").arg(camera.host, reason));
     });
     return runEventLoop([&upgrade] { upgrade.start(); });
 }
@@ -292,18 +354,24 @@ int runRestore(const Invocation& in)
     session.setIdleTimeout(kTransferIdleMs);
     connectFailures(in, session);
     QObject::connect(&session, &DeviceSession::connected, [&] { session.restore(file, md5); });
-    QObject::connect(&session, &DeviceSession::restoreStatus, [&in](int status) {
-        if (status == 3) {
+    QObject::connect(&session, &DeviceSession::restoreStep, [&in](RestoreStep step) {
+        switch (step) {
+        case RestoreStep::Uploading:
             in.out.beginTransfer(QStringLiteral("sent"));
             in.out.event(QStringLiteral("stage"), {{QStringLiteral("stage"), QStringLiteral("uploading")}},
                          QStringLiteral("sending the archive"));
-        } else if (status == 4) {
+            break;
+        case RestoreStep::Restoring:
             in.out.event(QStringLiteral("stage"), {{QStringLiteral("stage"), QStringLiteral("restoring")}},
                          QStringLiteral("the camera restores its configuration"));
-        } else if (status == 6) {
-            finish(in, true, {}, QStringLiteral("configuration restored; the camera reboots"));
+            break;
         }
     });
+    QObject::connect(
+        &session, &DeviceSession::finished, [&in](DeviceSession::Operation, const Verdict& verdict) {
+            if (verdict.ok())
+                finish(in, true, {}, QStringLiteral("configuration restored; the camera reboots"));
+        });
     QObject::connect(&session, &DeviceSession::streamProgress,
                      [&in](qint64 sent, qint64 total) { in.out.progress(sent, total); });
     return runEventLoop([&] { session.connectToCamera(camera.host); });

@@ -7,16 +7,16 @@
 
 #include "subcommand.h"
 
-// Defined in cameracommands.cpp, lancommands.cpp and rolloutcommand.cpp.
+// Defined in cameracommands.cpp, lancommands.cpp, assigncommand.cpp and rolloutcommand.cpp.
 extern const Subcommand kSearchCommand, kQueryCommand, kUpgradeCommand, kBackupCommand, kRestoreCommand,
-    kConfigCommand, kRebootCommand, kBlinkCommand, kRolloutCommand;
+    kConfigCommand, kRebootCommand, kBlinkCommand, kAssignCommand, kRolloutCommand;
 
 namespace
 {
 // The dispatch table, in the order the overview lists the subcommands.
 const Subcommand* const kCommands[] = {
-    &kSearchCommand, &kQueryCommand,  &kUpgradeCommand, &kBackupCommand,  &kRestoreCommand,
-    &kConfigCommand, &kRebootCommand, &kBlinkCommand,   &kRolloutCommand,
+    &kSearchCommand, &kQueryCommand,  &kUpgradeCommand, &kBackupCommand, &kRestoreCommand,
+    &kConfigCommand, &kRebootCommand, &kBlinkCommand,   &kAssignCommand, &kRolloutCommand,
 };
 
 const Subcommand* findCommand(const QString& name)

@@ -136,3 +136,60 @@ QString Output::mebibytes(qint64 bytes)
         return QString::number(double(bytes) / 1024, 'f', 1) + QStringLiteral(" KiB");
     return QString::number(double(bytes) / (1 << 20), 'f', 1) + QStringLiteral(" MiB");
 }
+
+QString failure_reason(const Verdict& verdict)
+{
+    const QString& detail = verdict.detail;
+    switch (verdict.failure) {
+    case Failure::None:
+        return QString();
+    case Failure::ConnectTimedOut:
+        return QStringLiteral("cannot connect: timed out");
+    case Failure::ConnectFailed:
+        return QStringLiteral("cannot connect: ") + detail;
+    case Failure::Dropped:
+        return detail;
+    case Failure::TimedOut:
+    case Failure::NoAnswer:
+        return QStringLiteral("timed out");
+    case Failure::NotConnected:
+        return QStringLiteral("not connected");
+    case Failure::BadAddress:
+        return QStringLiteral("not a camera address");
+    case Failure::NameTooLong:
+        return QStringLiteral("file name too long for the record: ") + detail;
+    case Failure::RefusedType:
+    case Failure::RefusedModel:
+    case Failure::Declined:
+        return QStringLiteral("refused name");
+    case Failure::FileUnreadable:
+        return QStringLiteral("cannot read ") + detail;
+    case Failure::DiskFull:
+        return QStringLiteral("board is not enough disk space");
+    case Failure::VerifyFailed:
+        return QStringLiteral("file verify fail");
+    case Failure::UpgradeFailed:
+        return QStringLiteral("upgrade fail");
+    case Failure::ArmMissing:
+        return QStringLiteral("arm upgrade file not found");
+    case Failure::UnexpectedStatus:
+        return QStringLiteral("unexpected upgrade status ") + detail;
+    case Failure::BackupFailed:
+        return QStringLiteral("camera reported a failed backup");
+    case Failure::ArchiveRefused:
+        return QStringLiteral("refused archive name or size");
+    case Failure::ArchiveBroken:
+        return QStringLiteral("broken archive chunk");
+    case Failure::ArchiveMismatch:
+        return QStringLiteral("archive MD5 does not match");
+    case Failure::CannotWrite:
+        return QStringLiteral("cannot write ") + detail;
+    case Failure::RestoreFailed:
+        return QStringLiteral("restore failed");
+    case Failure::NotBack:
+        return QStringLiteral("not back after the reboot");
+    case Failure::Cancelled:
+        return QStringLiteral("cancelled");
+    }
+    return QString();
+}

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "verdict.h"
+
 // Everything the command line prints: readable lines, JSON lines or CSV rows on standard output, failures on
 // standard error, and the progress of a transfer (a live line on a terminal, a summary on a pipe).
 class Output
@@ -51,5 +53,8 @@ private:
     bool m_transferEnded = true;
     int m_exitStatus = -1;
 };
+
+// Why a camera command failed, in the command line's words.
+QString failure_reason(const Verdict& verdict);
 
 #endif // CLI_OUTPUT_H

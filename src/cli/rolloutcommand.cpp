@@ -119,7 +119,7 @@ QString resultLine(const Rollout::Camera& camera)
 {
     QString text = QStringLiteral("%1 %2").arg(camera.address, -15).arg(Rollout::stateName(camera.state));
     if (camera.state == Rollout::State::Failed)
-        text += QStringLiteral(": ") + Rollout::failureText(camera.failure, camera.detail);
+        text += QStringLiteral(": ") + report_reason(camera);
     else if (!camera.versionAfter.isEmpty())
         text += QStringLiteral(": %1 -> %2").arg(camera.versionBefore, camera.versionAfter);
     return text;
@@ -159,11 +159,12 @@ int runRollout(const Invocation& in)
     Rollout rollout;
     for (const QString& host : qAsConst(hosts))
         rollout.addCamera(host);
-    QString error;
-    if (!rollout.setFirmware(file, fileType, layout.toInt(), &error)) {
-        if (error == QLatin1String("refused name"))
-            error = QStringLiteral("%1 is not a name for --kind %2")
-                        .arg(file, parser.value(QStringLiteral("kind")));
+    const Verdict firmware = rollout.setFirmware(file, fileType, layout.toInt());
+    if (!firmware.ok()) {
+        const QString error = firmware.failure == Failure::RefusedType
+                                  ? QStringLiteral("%1 is not a name for --kind %2")
+                                        .arg(file, parser.value(QStringLiteral("kind")))
+                                  : failure_reason(firmware);
         return in.out.result(false, {{QStringLiteral("reason"), error}}, error);
     }
     RolloutOptions options;
@@ -187,7 +188,7 @@ int runRollout(const Invocation& in)
         if (Rollout::isFinal(camera.state)) {
             fields.insert(QStringLiteral("version_before"), camera.versionBefore);
             fields.insert(QStringLiteral("version_after"), camera.versionAfter);
-            fields.insert(QStringLiteral("reason"), Rollout::failureText(camera.failure, camera.detail));
+            fields.insert(QStringLiteral("reason"), report_reason(camera));
             fields.insert(QStringLiteral("bytes"), camera.bytesSent);
             live.clear();
             in.out.event(QStringLiteral("camera"), fields, resultLine(camera));

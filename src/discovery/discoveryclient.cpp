@@ -102,6 +102,7 @@ void DiscoveryClient::bindUnicast(const QString& localAddress)
 
 void DiscoveryClient::bindSender(const QString& localAddress)
 {
+    m_localAddress = localAddress;
     send_socket->close();
     send_socket->bind(QHostAddress(localAddress), discovery::Port,
                       QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint);
@@ -120,9 +121,14 @@ DiscoveryClient::OpenResult DiscoveryClient::open(const QString& localAddress)
 
 void DiscoveryClient::search()
 {
+    // Whatever is waiting now answered an earlier search: read it under that search's generation.
+    for (QUdpSocket* socket : {multicast_socket, unicast_socket, send_socket})
+        if (socket->state() != QAbstractSocket::UnconnectedState)
+            readFrom(socket, MaxBacklog);
     ++m_generation;
     m_seen.clear();
     m_dropped = 0;
+    emit searchStarted();
     send_socket->writeDatagram(discovery::encodeMessage(discovery::searchMessage(m_clientId)), *group_address,
                                discovery::Port);
 }
@@ -143,18 +149,23 @@ void DiscoveryClient::flicker(const QString& deviceId, bool open)
     sendCommand(discovery::flickerMessage(deviceId, m_clientId, open), deviceId);
 }
 
+void DiscoveryClient::forgetCommand(const QString& deviceId)
+{
+    if (--m_pendingCommands[deviceId] <= 0)
+        m_pendingCommands.remove(deviceId);
+}
+
 void DiscoveryClient::sendCommand(const QString& text, const QString& deviceId)
 {
-    m_pendingDevice = deviceId;
-    m_commandPending = true;
+    ++m_pendingCommands[deviceId];
     send_socket->writeDatagram(discovery::encodeMessage(text), *group_address, discovery::Port);
 }
 
 // A flood is read a batch per notification, so the event loop keeps painting in between.
-void DiscoveryClient::readFrom(QUdpSocket* socket)
+void DiscoveryClient::readFrom(QUdpSocket* socket, int budget)
 {
     QVector<QByteArray> batch;
-    for (int budget = ReadBatch; budget > 0 && socket->hasPendingDatagrams(); --budget) {
+    for (; budget > 0 && socket->hasPendingDatagrams(); --budget) {
         const qint64 size = socket->pendingDatagramSize();
         QByteArray datagram(int(qBound<qint64>(0, size, 65536)), Qt::Uninitialized);
         const qint64 read = socket->readDatagram(datagram.data(), datagram.size());
@@ -211,10 +222,10 @@ void DiscoveryClient::acceptAcknowledgement(const Dev_info& record, bool succeed
 {
     if (record.client_id != m_clientId)
         return;
-    if (!m_commandPending || record.device_id != m_pendingDevice) {
+    if (!m_pendingCommands.contains(record.device_id)) {
         qDebug() << "acknowledgement ignored:" << record.device_id;
         return;
     }
-    m_commandPending = false;
+    forgetCommand(record.device_id);
     emit acknowledged(record.device_id, succeeded);
 }

@@ -1,6 +1,7 @@
 #ifndef DISCOVERYCLIENT_H
 #define DISCOVERYCLIENT_H
 
+#include <QHash>
 #include <QHostAddress>
 #include <QObject>
 #include <QSet>
@@ -17,7 +18,8 @@ class QUdpSocket;
 
 // The discovery conversation on one local IPv4 address: the three sockets of port 8005, the search and the
 // per-device commands, and the replies cut on a bounded pool. It reports only what is meant for this client:
-// one device per Device ID and search, and one acknowledgement per command sent.
+// one device per Device ID and search, and one acknowledgement per command sent. DeviceCommand sends the
+// per-device commands and waits for their answers.
 class DiscoveryClient : public QObject
 {
     Q_OBJECT
@@ -44,12 +46,15 @@ public:
     void bindUnicast(const QString& localAddress);
     // The sending socket: bound to the local address, port 8005, shared.
     void bindSender(const QString& localAddress);
+    // The address the sending socket was last bound to: this computer's on the cameras' LAN.
+    QString localAddress() const { return m_localAddress; }
 
     enum class OpenResult { Ok, InitFailed, JoinFailed };
     // All of the above on one address, for clients without the window's lazy set-up.
     OpenResult open(const QString& localAddress);
 
-    // Forgets the devices of the previous search and sends a new search datagram.
+    // Forgets the devices of the previous search and sends a new search datagram. Replies already waiting
+    // in the sockets answered an earlier search and are not listed.
     void search();
     void configure(const QString& deviceId, const discovery::NetworkSettings& settings);
     void reboot(const QString& deviceId);
@@ -57,19 +62,24 @@ public:
 
     int deviceCount() const { return m_seen.size(); }
 
+    // An acknowledgement for this device is no longer awaited (its command gave up waiting).
+    void forgetCommand(const QString& deviceId);
+
     QUdpSocket* sendSocket() const { return send_socket; }
     QUdpSocket* unicastSocket() const { return unicast_socket; }
     QUdpSocket* multicastSocket() const { return multicast_socket; }
 
 signals:
+    // A search went out: whoever lists devices starts afresh.
+    void searchStarted();
     // A search reply for this client from a device not seen since the last search.
     void deviceFound(const Dev_info& device);
-    // The first "SUCCEED *" (succeeded) or "FAILED * " for the device of the last command sent.
+    // The first "SUCCEED *" (succeeded) or "FAILED * " for a device per command sent to it.
     void acknowledged(const QString& deviceId, bool succeeded);
 
 private:
     void sendCommand(const QString& text, const QString& deviceId);
-    void readFrom(QUdpSocket* socket);
+    void readFrom(QUdpSocket* socket, int budget = ReadBatch);
     void deliver(quint64 generation, const QVector<discovery::Reply>& replies);
     void acceptReply(const Dev_info& record);
     void acceptAcknowledgement(const Dev_info& record, bool succeeded);
@@ -90,8 +100,9 @@ private:
     quint64 m_generation = 0;
     QSet<QString> m_seen;
     int m_dropped = 0;
-    QString m_pendingDevice;
-    bool m_commandPending = false;
+    // Commands sent and not yet answered, per Device ID.
+    QHash<QString, int> m_pendingCommands;
+    QString m_localAddress;
 };
 
 #endif // DISCOVERYCLIENT_H

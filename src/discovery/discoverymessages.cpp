@@ -1,5 +1,7 @@
 #include "discoverymessages.h"
 
+#include <algorithm>
+
 namespace discovery
 {
 
@@ -10,7 +12,6 @@ namespace
 
 const QString ClientIdKey = QStringLiteral("Client ID:");
 const QString DeviceIdKey = QStringLiteral("Device ID:");
-constexpr int IdLength = 32;
 constexpr int SecondsPerDay = 86400;
 
 QString twoDigits(int value)
@@ -21,7 +22,7 @@ QString twoDigits(int value)
 // Cuts one identifier after its key; QString::mid keeps every cut inside the text, also for a missing key.
 QString identifierAfter(const QString& message, const QString& key)
 {
-    return message.mid(message.indexOf(key) + key.size(), IdLength);
+    return message.mid(message.indexOf(key) + key.size(), DeviceIdLength);
 }
 
 QString field(const QString& message, int position, int length = -1)
@@ -63,6 +64,13 @@ QString flickerMessage(const QString& deviceId, const QString& clientId, bool op
 {
     return deviceCommand("CAMERA_FLICKER", deviceId, clientId) +
            (open ? QStringLiteral("\nstatus=open") : QStringLiteral("\nstatus=close"));
+}
+
+bool isValidDeviceId(const QString& deviceId)
+{
+    return deviceId.size() == DeviceIdLength && std::all_of(deviceId.begin(), deviceId.end(), [](QChar c) {
+               return c > QLatin1Char(' ') && c <= QLatin1Char('~');
+           });
 }
 
 QByteArray encodeMessage(const QString& text)

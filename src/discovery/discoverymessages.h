@@ -34,6 +34,7 @@ constexpr quint16 Port = 8005;
 constexpr const char* GroupAddress = "239.255.255.251";
 constexpr int HeadLength = 9;
 constexpr int MessageKindCount = 5;
+constexpr int DeviceIdLength = 32;
 
 // Heads of the datagram kinds, indexed by msgType.
 extern const char* const Heads[MessageKindCount];
@@ -52,6 +53,10 @@ QString searchMessage(const QString& clientId);
 QString confignetMessage(const QString& deviceId, const QString& clientId, const NetworkSettings& settings);
 QString rebootMessage(const QString& deviceId, const QString& clientId);
 QString flickerMessage(const QString& deviceId, const QString& clientId, bool open);
+
+// A Device ID a command may carry: the 32 characters a search lists, none of them a blank or line break
+// that would end its line of the datagram early.
+bool isValidDeviceId(const QString& deviceId);
 
 // The bytes of one command datagram: the text in the local 8-bit encoding, nothing appended.
 QByteArray encodeMessage(const QString& text);

@@ -2,6 +2,7 @@
 #include "ui_mainwindow.h"
 
 #include <QAction>
+#include <QColor>
 #include <QDebug>
 #include <QMenu>
 #include <QMessageBox>
@@ -9,24 +10,66 @@
 
 #include <algorithm>
 
+#include "addressplan.h"
+#include "devicelistcolumns.h"
+#include "devicetable.h"
+
+using namespace device_list;
+
 namespace
 {
 
-enum Column {
-    ColumnNo = 0,
-    ColumnIp = 1,
-    ColumnNetmask = 2,
-    ColumnGateway = 3,
-    ColumnMac = 4,
-    ColumnUptime = 5,
-    ColumnDeviceId = 6,
-    ColumnFdns = 7,
-    ColumnDhcp = 8,
+// Sort keys beside the texts: addresses by value, uptimes by duration.
+constexpr int SortKeyRole = Qt::UserRole;
+// Rows whose camera shares its IP or MAC address with another camera of the search.
+const QColor ConflictColour(0xff, 0xe0, 0x8a);
+
+QString conflictTip(const discovery::Conflicts& conflicts)
+{
+    QStringList reasons;
+    if (conflicts.sharedIp > 0)
+        reasons << MainWindow::tr("Address shared with %n other camera(s)", nullptr, conflicts.sharedIp);
+    if (conflicts.sharedMac > 0)
+        reasons << MainWindow::tr("MAC shared with %n other camera(s)", nullptr, conflicts.sharedMac);
+    return reasons.join(QLatin1Char('\n'));
+}
+
+// A row of the list. Its clash marks are looked up when painted: a burst of replies that share one address
+// would otherwise rewrite every row's tooltip on every turn of the event loop.
+class DeviceRow : public QTreeWidgetItem
+{
+public:
+    using Conflicts = std::shared_ptr<const QHash<QString, discovery::Conflicts>>;
+    explicit DeviceRow(Conflicts conflicts) : m_conflicts(std::move(conflicts)) {}
+
+    QVariant data(int column, int role) const override
+    {
+        if (role == Qt::ToolTipRole || role == Qt::BackgroundRole) {
+            const discovery::Conflicts conflicts = m_conflicts->value(text(ColumnDeviceId));
+            if (!conflicts.any())
+                return QVariant();
+            return role == Qt::ToolTipRole ? QVariant(conflictTip(conflicts))
+                                           : QVariant(QBrush(ConflictColour));
+        }
+        return QTreeWidgetItem::data(column, role);
+    }
+
+    bool operator<(const QTreeWidgetItem& other) const override
+    {
+        const int column = treeWidget() ? treeWidget()->sortColumn() : ColumnNo;
+        const QVariant mine = data(column, SortKeyRole), theirs = other.data(column, SortKeyRole);
+        if (mine.isValid() && theirs.isValid())
+            return mine.toLongLong() < theirs.toLongLong();
+        return QTreeWidgetItem::operator<(other);
+    }
+
+private:
+    Conflicts m_conflicts;
 };
 
-QTreeWidgetItem* deviceRow(const Dev_info& device, int position)
+QTreeWidgetItem* deviceRow(const Dev_info& device, int position, DeviceRow::Conflicts conflicts)
 {
-    auto* item = new QTreeWidgetItem;
+    auto* item = new DeviceRow(std::move(conflicts));
     // A number, so that the sorted view keeps 1, 2, ... 10 in order.
     item->setData(ColumnNo, Qt::DisplayRole, position);
     const QString fields[] = {device.ipaddr, device.netmask,   device.gateway, device.macaddr,
@@ -36,6 +79,8 @@ QTreeWidgetItem* deviceRow(const Dev_info& device, int position)
             item->setText(column, fields[column - ColumnIp]);
     }
     item->setText(ColumnDhcp, device.dhcp ? QStringLiteral("true") : QStringLiteral("false"));
+    item->setData(ColumnIp, SortKeyRole, qlonglong(discovery::addressSortKey(device.ipaddr)));
+    item->setData(ColumnUptime, SortKeyRole, qlonglong(device.uptime_seconds));
     return item;
 }
 
@@ -82,17 +127,18 @@ void MainWindow::insertData(Dev_info record)
 {
     if (record.client_id != client_id)
         return;
-    // Ascending by address text; equal addresses keep their order of arrival.
-    const auto position = std::upper_bound(
-        device_list.begin(), device_list.end(), record,
-        [](const Dev_info& left, const Dev_info& right) { return left.ipaddr < right.ipaddr; });
+    // Ascending by address (10.0.0.9 before 10.0.0.10); equal addresses keep their order of arrival.
+    const auto position = std::upper_bound(device_list.begin(), device_list.end(), record,
+                                           [](const Dev_info& left, const Dev_info& right) {
+                                               return discovery::addressLess(left.ipaddr, right.ipaddr);
+                                           });
     const int row = int(position - device_list.begin());
     device_list.insert(position, record);
 
     // One row in now. The positions shown and the view's order follow once per turn of the event loop: a
     // burst of replies adds hundreds of rows per turn, and renumbering and sorting after each would stall.
     ui->treeWidget->setSortingEnabled(false);
-    ui->treeWidget->addTopLevelItem(deviceRow(record, row + 1));
+    ui->treeWidget->addTopLevelItem(deviceRow(record, row + 1, device_conflicts));
     if (!device_rows_pending) {
         device_rows_pending = true;
         QTimer::singleShot(0, this, &MainWindow::renumber_device_rows);
@@ -103,15 +149,21 @@ void MainWindow::insertData(Dev_info record)
 void MainWindow::renumber_device_rows()
 {
     device_rows_pending = false;
+    const QVector<discovery::Conflicts> conflicts = discovery::findConflicts(device_list);
+    device_conflicts->clear();
     QHash<QString, int> positions;
-    for (int index = 0; index < device_list.size(); ++index)
+    for (int index = 0; index < device_list.size(); ++index) {
         positions.insert(device_list.at(index).device_id, index + 1);
+        if (conflicts.at(index).any())
+            device_conflicts->insert(device_list.at(index).device_id, conflicts.at(index));
+    }
     QTreeWidget* view = ui->treeWidget;
     for (int index = 0; index < view->topLevelItemCount(); ++index) {
         QTreeWidgetItem* item = view->topLevelItem(index);
         item->setData(ColumnNo, Qt::DisplayRole, positions.value(item->text(ColumnDeviceId)));
     }
     view->setSortingEnabled(true);
+    view->viewport()->update();
 }
 
 void MainWindow::onGrpMenuTriggered(QAction* action)

@@ -8,6 +8,7 @@
 
 #include <iterator>
 
+#include "devicelistcolumns.h"
 #include "discoveryclient.h"
 
 void MainWindow::generate_client_id()
@@ -74,7 +75,6 @@ bool MainWindow::addGroup()
 void MainWindow::send(cmdType cmd)
 {
     QTreeWidgetItem* current = ui->treeWidget->currentItem();
-    const QString device_id = current ? current->text(6) : QString();
     if (cmd == CMD_CONFIGNET && !current) {
         QMessageBox::warning(this, tr("Warning"), tr("Please select the need to configure the equipment"),
                              QMessageBox::Ok);
@@ -84,6 +84,7 @@ void MainWindow::send(cmdType cmd)
     if (cmd == CMD_SEARCH) {
         ui->treeWidget->clear();
         device_list.clear();
+        device_conflicts->clear();
     }
 
     const int index = ui->local_ip_list_comboBox->currentIndex();
@@ -92,30 +93,57 @@ void MainWindow::send(cmdType cmd)
         selected_ip_index = index;
     }
 
-    switch (cmd) {
-    case CMD_SEARCH:
+    if (cmd == CMD_SEARCH) {
         discovery->search();
-        break;
-    case CMD_CONFIGNET: {
-        discovery::NetworkSettings settings;
-        settings.dhcpIndex = ui->dhcp_comboBox->currentIndex();
-        settings.ipaddr = ui->ip_address_lineEdit->text();
-        settings.netmask = ui->netmask_lineEdit->text();
-        settings.gateway = ui->gateway_lineEdit->text();
-        settings.fdns = ui->fdns_lineEdit->text();
-        const QLineEdit* octets[] = {ui->mac1_lineEdit, ui->mac2_lineEdit, ui->mac3_lineEdit,
-                                     ui->mac4_lineEdit, ui->mac5_lineEdit, ui->mac6_lineEdit};
-        for (int octet = 0; octet < 6; ++octet)
-            settings.mac[octet] = octets[octet]->text();
-        discovery->configure(device_id, settings);
-        break;
+        return;
     }
+    if (!current)
+        return;
+    Dev_info camera;
+    camera.device_id = current->text(device_list::ColumnDeviceId);
+    camera.ipaddr = current->text(device_list::ColumnIp);
+    auto* command = new DeviceCommand(discovery, this);
+    connect(command, &DeviceCommand::finished, this,
+            [this, command](DeviceCommand::Outcome outcome) { device_command_finished(command, outcome); });
+    switch (cmd) {
+    case CMD_CONFIGNET:
+        command->send(camera, DeviceCommand::Action::ConfigNet, network_form_settings());
+        break;
     case CMD_REBOOT:
-        discovery->reboot(device_id);
+        command->send(camera, DeviceCommand::Action::Reboot);
         break;
     case CMD_FLICKER_OPEN:
     case CMD_FLICKER_CLOSE:
-        discovery->flicker(device_id, cmd == CMD_FLICKER_OPEN);
+        command->send(camera, cmd == CMD_FLICKER_OPEN ? DeviceCommand::Action::FlickerOn
+                                                      : DeviceCommand::Action::FlickerOff);
+        break;
+    case CMD_SEARCH:
+        break;
+    }
+}
+
+void MainWindow::device_command_finished(DeviceCommand* command, DeviceCommand::Outcome outcome)
+{
+    command->deleteLater();
+    const Dev_info camera = command->camera();
+    switch (outcome) {
+    case DeviceCommand::Outcome::Acknowledged: {
+        // Whatever it answers: the current row's "Set Success" and a new search.
+        Dev_info acknowledgement;
+        acknowledgement.client_id = client_id;
+        acknowledgement.device_id = camera.device_id;
+        ReceiveThread(QVariant::fromValue(acknowledgement), MSG_SUCCEED);
+        break;
+    }
+    case DeviceCommand::Outcome::Refused:
+        if (command->action() == DeviceCommand::Action::ConfigNet)
+            QMessageBox::warning(this, tr("Warning"),
+                                 tr("The camera refused the settings") +
+                                     QStringLiteral("\n%1  (%2)").arg(camera.ipaddr, camera.device_id),
+                                 QMessageBox::Ok);
+        break;
+    default:
+        qDebug() << "camera" << camera.device_id << "command" << command->action() << outcome;
         break;
     }
 }

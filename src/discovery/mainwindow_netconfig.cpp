@@ -4,11 +4,29 @@
 #include <QDebug>
 #include <QMessageBox>
 
+#include "devicelistcolumns.h"
+#include "settingsrules.h"
+
+using namespace device_list;
+
+discovery::NetworkSettings MainWindow::network_form_settings() const
+{
+    discovery::NetworkSettings settings;
+    settings.dhcpIndex = ui->dhcp_comboBox->currentIndex();
+    settings.ipaddr = ui->ip_address_lineEdit->text();
+    settings.netmask = ui->netmask_lineEdit->text();
+    settings.gateway = ui->gateway_lineEdit->text();
+    settings.fdns = ui->fdns_lineEdit->text();
+    const QLineEdit* octets[] = {ui->mac1_lineEdit, ui->mac2_lineEdit, ui->mac3_lineEdit,
+                                 ui->mac4_lineEdit, ui->mac5_lineEdit, ui->mac6_lineEdit};
+    for (int octet = 0; octet < 6; ++octet)
+        settings.mac[octet] = octets[octet]->text();
+    return settings;
+}
+
 bool MainWindow::network_form_complete() const
 {
-    return !ui->ip_address_lineEdit->text().isEmpty() && !ui->netmask_lineEdit->text().isEmpty() &&
-           !ui->gateway_lineEdit->text().isEmpty() && !ui->mac4_lineEdit->text().isEmpty() &&
-           !ui->mac5_lineEdit->text().isEmpty() && !ui->mac6_lineEdit->text().isEmpty();
+    return discovery::isComplete(network_form_settings());
 }
 
 void MainWindow::on_set_net_pushButton_clicked()
@@ -28,17 +46,7 @@ void MainWindow::on_set_net_pushButton_clicked()
 
 bool MainWindow::check_network_info()
 {
-    if (ui->dhcp_comboBox->currentIndex() == 0) {
-        const QString ip = ui->ip_address_lineEdit->text();
-        const QString netmask = ui->netmask_lineEdit->text();
-        const QString gateway = ui->gateway_lineEdit->text();
-        if (!is_valid_host_ip(ip) || !is_valid_netmask(netmask) || !is_valid_host_ip(gateway) ||
-            !is_valid_host_ip(ui->fdns_lineEdit->text()) || !discovery::gatewayInSubnet(ip, netmask, gateway))
-            return false;
-    }
-    const QString tail = ui->mac4_lineEdit->text().toUpper() + ":" + ui->mac5_lineEdit->text().toUpper() +
-                         ":" + ui->mac6_lineEdit->text().toUpper();
-    return is_valid_mac_tail(tail);
+    return discovery::checkNetworkSettings(network_form_settings()) == discovery::SettingsFault::None;
 }
 
 void MainWindow::on_reset_net_pushButton_clicked()
@@ -50,12 +58,13 @@ void MainWindow::on_reset_net_pushButton_clicked()
 void MainWindow::fill_network_form(QTreeWidgetItem* item)
 {
     // The camera's own mode: Set must not turn a DHCP camera static by accident.
-    ui->dhcp_comboBox->setCurrentIndex(item->text(8) == QLatin1String("true") ? 1 : 0);
-    ui->ip_address_lineEdit->setText(item->text(1));
-    ui->netmask_lineEdit->setText(item->text(2));
-    ui->gateway_lineEdit->setText(item->text(3));
-    ui->fdns_lineEdit->setText(item->text(7).isEmpty() ? item->text(3) : item->text(7));
-    const QStringList tail = discovery::macTailOctets(item->text(4));
+    ui->dhcp_comboBox->setCurrentIndex(item->text(ColumnDhcp) == QLatin1String("true") ? 1 : 0);
+    ui->ip_address_lineEdit->setText(item->text(ColumnIp));
+    ui->netmask_lineEdit->setText(item->text(ColumnNetmask));
+    ui->gateway_lineEdit->setText(item->text(ColumnGateway));
+    ui->fdns_lineEdit->setText(item->text(ColumnFdns).isEmpty() ? item->text(ColumnGateway)
+                                                                : item->text(ColumnFdns));
+    const QStringList tail = discovery::macTailOctets(item->text(ColumnMac));
     ui->mac4_lineEdit->setText(tail.at(0));
     ui->mac5_lineEdit->setText(tail.at(1));
     ui->mac6_lineEdit->setText(tail.at(2));

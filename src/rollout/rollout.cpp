@@ -3,22 +3,18 @@
 #include <QDir>
 #include <QTimer>
 
-#include <iterator>
-
 #include "cameraupgrade.h"
 #include "devicesession.h"
 
 namespace
 {
-// A camera that still takes connections this long after its upgrade is asked anyway: it may have rebooted
-// between two attempts. The window's own count-down after an upgrade is 20 s.
-constexpr int kRebootGraceMs = 20000;
-// Silence that fails a backup or a version question.
-constexpr int kQuietMs = 30000;
+// Silence that fails the version question: the answer comes at once, but a rollout shares the link.
+constexpr int kQuestionLimitMs = 30000;
 constexpr int kConfirmQuietMs = 5000;
 } // namespace
 
-// One camera of a rollout from its start to its result: backup, upgrade, then the wait for its reboot.
+// One camera of a rollout from its start to its result: the upgrade (with its backup), then the wait for its
+// reboot.
 class RolloutCameraRun : public QObject
 {
 public:
@@ -26,61 +22,23 @@ public:
 
     void start()
     {
-        if (m_rollout->m_options.backupFirst)
-            backUp();
-        else
-            upgrade();
-    }
-
-private:
-    using State = Rollout::State;
-    using Failure = Rollout::Failure;
-
-    Rollout::Camera& camera() { return m_rollout->m_cameras[m_index]; }
-    void setState(State state) { m_rollout->setState(m_index, state); }
-
-    DeviceSession* newSession(int quietMs)
-    {
-        auto* session = new DeviceSession(this);
-        session->setWorkType(m_rollout->m_workType);
-        session->setIdleTimeout(quietMs);
-        return session;
-    }
-
-    void backUp()
-    {
-        setState(State::BackingUp);
-        const QDir dir(m_rollout->m_options.backupDir);
-        if (!QDir().mkpath(dir.path())) {
-            done(State::Failed, Failure::BackupFailed, QStringLiteral("cannot create %1").arg(dir.path()));
-            return;
+        CameraUpgrade::Plan plan;
+        plan.host = camera().address;
+        plan.workType = m_rollout->m_workType;
+        plan.image = m_rollout->m_image;
+        if (m_rollout->m_options.backupFirst) {
+            const QDir dir(m_rollout->m_options.backupDir);
+            if (!QDir().mkpath(dir.path())) {
+                done(State::Failed, Verdict::failed(Failure::CannotWrite, dir.path()), State::BackingUp);
+                return;
+            }
+            plan.backupTarget = dir.filePath(camera().address + QStringLiteral(".tar.gz"));
         }
-        const QString target = dir.filePath(camera().address + QStringLiteral(".tar.gz"));
-        DeviceSession* session = newSession(kQuietMs);
-        connect(session, &DeviceSession::connected, this, [session, target] { session->backup(target); });
-        connect(session, &DeviceSession::connectFailed, this,
-                [this](const QString& reason) { done(State::Failed, Failure::BackupFailed, reason); });
-        connect(session, &DeviceSession::finished, this,
-                [this, session](DeviceSession::Operation, bool ok, const QString& reason) {
-                    session->deleteLater();
-                    if (ok)
-                        upgrade();
-                    else
-                        done(State::Failed, Failure::BackupFailed, reason);
-                });
-        session->connectToCamera(camera().address);
-    }
-
-    void upgrade()
-    {
-        setState(State::Querying);
-        auto* upgrade = new CameraUpgrade(camera().address, m_rollout->m_image, m_rollout->m_workType, this);
-        connect(upgrade, &CameraUpgrade::stageChanged, this, [this](CameraUpgrade::Stage stage) {
-            m_stage = stage;
-            static const State states[] = {State::Querying, State::Querying, State::Uploading,
-                                           State::Verifying, State::Flashing};
-            setState(states[int(stage)]);
-        });
+        setState(plan.backupTarget.isEmpty() ? State::Querying : State::BackingUp);
+        auto* upgrade = new CameraUpgrade(plan, this);
+        upgrade->setQueryTimeout(kQuestionLimitMs);
+        connect(upgrade, &CameraUpgrade::stepChanged, this,
+                [this](UpgradeStep step) { setState(stateOf(step)); });
         connect(upgrade, &CameraUpgrade::versionReported, this, [this](const VersionReport& report) {
             camera().versionBefore = report.version;
             emit m_rollout->cameraChanged(m_index);
@@ -91,50 +49,44 @@ private:
             emit m_rollout->cameraProgress(m_index, sent, total);
         });
         connect(upgrade, &CameraUpgrade::finished, this,
-                [this, upgrade](bool ok, int status, const QString& reason) {
+                [this, upgrade](const Verdict& verdict, UpgradeStep step) {
                     upgrade->deleteLater();
-                    const Failure failure = ok ? Failure::None : failureOf(status, reason);
-                    // The connection's own words say more than the kind of failure only for these.
-                    const bool wordy = failure == Failure::Dropped || failure == Failure::ConnectFailed;
-                    if (!ok)
-                        done(State::Failed, failure, wordy ? reason : QString());
+                    if (!verdict.ok())
+                        done(State::Failed, verdict, stateOf(step));
                     else if (m_rollout->m_options.confirm)
                         awaitReboot();
                     else
                         done(State::Succeeded);
                 });
-        // The version answer comes at once; a camera that reads the other record layout never gives it.
-        QTimer::singleShot(kQuietMs, upgrade, [this, upgrade] {
-            if (m_stage != CameraUpgrade::Stage::Connecting && m_stage != CameraUpgrade::Stage::Querying)
-                return;
-            upgrade->disconnect(this);
-            upgrade->cancel();
-            done(State::Failed, Failure::NoAnswer);
-        });
         upgrade->start();
     }
 
-    Failure failureOf(int status, const QString& reason) const
+private:
+    using State = Rollout::State;
+
+    Rollout::Camera& camera() { return m_rollout->m_cameras[m_index]; }
+    void setState(State state) { m_rollout->setState(m_index, state); }
+
+    static State stateOf(UpgradeStep step)
     {
-        switch (status) {
-        case 1:
-            return Failure::DiskFull;
-        case 6:
-            return Failure::VerifyFailed;
-        case 8:
-            return Failure::UpgradeFailed;
-        case 'E':
-            return Failure::ArmMissing;
-        default:
-            break;
+        switch (step) {
+        case UpgradeStep::BackupConnecting:
+        case UpgradeStep::BackingUp:
+            return State::BackingUp;
+        case UpgradeStep::Checking:
+        case UpgradeStep::Hashing:
+        case UpgradeStep::Connecting:
+        case UpgradeStep::Querying:
+        case UpgradeStep::Requesting:
+            return State::Querying;
+        case UpgradeStep::Uploading:
+            return State::Uploading;
+        case UpgradeStep::Verifying:
+            return State::Verifying;
+        case UpgradeStep::Flashing:
+            return State::Flashing;
         }
-        if (reason == QLatin1String("refused name"))
-            return Failure::RefusedName;
-        if (reason == QLatin1String("timed out"))
-            return Failure::TimedOut;
-        if (reason == QLatin1String("Open file failed"))
-            return Failure::FileUnreadable;
-        return m_stage == CameraUpgrade::Stage::Connecting ? Failure::ConnectFailed : Failure::Dropped;
+        return State::Querying;
     }
 
     // The camera goes down to flash and reboot. It is asked its version once it is back, or after the grace
@@ -144,16 +96,19 @@ private:
         setState(State::Rebooting);
         const int timeout = m_rollout->m_options.confirmTimeoutMs;
         m_sinceUpgrade.start();
-        m_grace = qMin(kRebootGraceMs, timeout / 2);
+        m_grace = qMin(reboot_wait_ms(m_rollout->m_image.fileType), timeout / 2);
         auto* deadline = new QTimer(this);
         deadline->setSingleShot(true);
-        connect(deadline, &QTimer::timeout, this, [this] { done(State::Failed, Failure::NotBack); });
+        connect(deadline, &QTimer::timeout, this,
+                [this] { done(State::Failed, Verdict::failed(Failure::NotBack)); });
         deadline->start(timeout);
 
         m_probeTimer = new QTimer(this);
         m_probeTimer->setSingleShot(true);
         connect(m_probeTimer, &QTimer::timeout, this, &RolloutCameraRun::probe);
-        m_probe = newSession(kConfirmQuietMs);
+        m_probe = new DeviceSession(this);
+        m_probe->setWorkType(m_rollout->m_workType);
+        m_probe->setIdleTimeout(kConfirmQuietMs);
         connect(m_probe, &DeviceSession::connectFailed, this, [this] {
             m_seenDown = true;
             nextProbe();
@@ -171,21 +126,22 @@ private:
             camera().versionAfter = report.version;
             done(report.version == camera().versionBefore ? State::Unchanged : State::Confirmed);
         });
-        connect(m_probe, &DeviceSession::finished, this, [this](DeviceSession::Operation, bool ok) {
-            // Not answered: it went down under the question, or is still starting.
-            if (!ok) {
-                m_seenDown = true;
-                setState(State::Rebooting);
-                nextProbe();
-            }
-        });
+        connect(m_probe, &DeviceSession::finished, this,
+                [this](DeviceSession::Operation, const Verdict& verdict) {
+                    // Not answered: it went down under the question, or is still starting.
+                    if (!verdict.ok()) {
+                        m_seenDown = true;
+                        setState(State::Rebooting);
+                        nextProbe();
+                    }
+                });
         nextProbe();
     }
 
     void nextProbe() { m_probeTimer->start(m_rollout->m_options.probeIntervalMs); }
     void probe() { m_probe->connectToCamera(camera().address); }
 
-    void done(State result, Failure failure = Failure::None, const QString& detail = QString())
+    void done(State result, const Verdict& verdict = Verdict(), State failedDuring = State::Waiting)
     {
         if (m_done)
             return;
@@ -196,13 +152,12 @@ private:
         if (m_probe)
             m_probe->close();
         deleteLater();
-        m_rollout->cameraDone(m_index, result, failure, detail);
+        m_rollout->cameraDone(m_index, result, verdict, failedDuring);
     }
 
     Rollout* m_rollout;
     int m_index;
     bool m_done = false;
-    CameraUpgrade::Stage m_stage = CameraUpgrade::Stage::Connecting;
     QElapsedTimer m_sinceUpgrade;
     int m_grace = 0;
     bool m_seenDown = false;
@@ -227,18 +182,15 @@ void Rollout::addCamera(const QString& address, const QString& deviceId)
     m_cameras.append(camera);
 }
 
-bool Rollout::setFirmware(const QString& path, int fileType, int workType, QString* error)
+Verdict Rollout::setFirmware(const QString& path, int fileType, int workType)
 {
     m_hasImage = false;
-    if (!m_image.load(path, fileType, workType, error))
-        return false;
-    if (!m_image.nameMatchesType()) {
-        *error = QStringLiteral("refused name");
-        return false;
-    }
+    Verdict verdict = m_image.load(path, fileType, workType);
+    if (verdict.ok() && !m_image.nameMatchesType())
+        verdict = Verdict::failed(Failure::RefusedType, m_image.name);
     m_workType = workType;
-    m_hasImage = true;
-    return true;
+    m_hasImage = verdict.ok();
+    return verdict;
 }
 
 void Rollout::setOptions(const RolloutOptions& options)
@@ -296,11 +248,12 @@ void Rollout::setState(int index, State state)
     emit cameraChanged(index);
 }
 
-void Rollout::cameraDone(int index, State result, Failure failure, const QString& detail)
+void Rollout::cameraDone(int index, State result, const Verdict& verdict, State failedDuring)
 {
     Camera& camera = m_cameras[index];
-    camera.failure = failure;
-    camera.detail = detail;
+    camera.failure = verdict.failure;
+    camera.detail = verdict.detail;
+    camera.failedDuring = failedDuring;
     camera.endedMs = m_clock.elapsed();
     --m_active;
     const bool canary = index < m_canaries;
@@ -366,27 +319,4 @@ QString Rollout::stateName(State state)
                                         "flashing",  "rebooting",  "confirming", "confirmed", "unchanged",
                                         "succeeded", "failed",     "skipped"};
     return QLatin1String(names[int(state)]);
-}
-
-QString Rollout::failureText(Failure failure, const QString& detail)
-{
-    static const char* const texts[] = {"",
-                                        "timed out",
-                                        "no answer to the version query",
-                                        "connection failed",
-                                        "refused name",
-                                        "camera status U 1: not enough disk space",
-                                        "camera status U 6: file verification failed",
-                                        "camera status U 8: upgrade failed",
-                                        "camera record E: ARM upgrade file not found",
-                                        "dropped connection",
-                                        "firmware file unreadable",
-                                        "backup failed",
-                                        "not back after the reboot"};
-    static_assert(std::size(texts) == size_t(Failure::NotBack) + 1, "a text for every failure");
-    if (failure == Failure::None)
-        return QString();
-    // A run keeps a detail only where the connection's or camera's words say more than the kind.
-    const QString text = QLatin1String(texts[int(failure)]);
-    return detail.isEmpty() ? text : text + QStringLiteral(": ") + detail;
 }

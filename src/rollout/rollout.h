@@ -7,6 +7,7 @@
 #include <QVector>
 
 #include "firmwareimage.h"
+#include "verdict.h"
 
 class RolloutCameraRun;
 
@@ -48,29 +49,15 @@ public:
     };
     Q_ENUM(State)
 
-    enum class Failure {
-        None,
-        TimedOut,
-        NoAnswer, // to the version query: often a camera of the other record layout
-        ConnectFailed,
-        RefusedName,
-        DiskFull,      // 'U' 1
-        VerifyFailed,  // 'U' 6
-        UpgradeFailed, // 'U' 8
-        ArmMissing,    // 'E'
-        Dropped,
-        FileUnreadable,
-        BackupFailed,
-        NotBack
-    };
-    Q_ENUM(Failure)
+    using Failure = ::Failure;
 
     struct Camera {
         QString address;
         QString deviceId;
         State state = State::Waiting;
         Failure failure = Failure::None;
-        QString detail; // the connection's or camera's own words about a failure, when there are any
+        QString detail;                      // what the kind alone does not say, when there is anything
+        State failedDuring = State::Waiting; // the state it was in when it failed
         QString versionBefore;
         QString versionAfter;
         qint64 bytesSent = 0;
@@ -85,8 +72,8 @@ public:
     // A camera given twice is listed once. Only before start().
     void addCamera(const QString& address, const QString& deviceId = QString());
     // Reads the file once for its size and MD5 and checks its name against the kind; workType 1 or 2 is the
-    // record layout of every camera.
-    bool setFirmware(const QString& path, int fileType, int workType, QString* error);
+    // record layout of every camera. Refused: NameTooLong, FileUnreadable or RefusedType.
+    Verdict setFirmware(const QString& path, int fileType, int workType);
     void setOptions(const RolloutOptions& options);
 
     // False when there is no camera or no firmware, or it already ran.
@@ -107,8 +94,6 @@ public:
     static bool isFinal(State state);
     // Lower-case words, as the report and the command line show them: "backing up", "confirmed".
     static QString stateName(State state);
-    // English words for the report and the command line.
-    static QString failureText(Failure failure, const QString& detail);
 
 signals:
     void cameraChanged(int index);
@@ -119,8 +104,8 @@ private:
     friend class RolloutCameraRun;
     void fill();
     void setState(int index, State state);
-    void cameraDone(int index, State result, Failure failure = Failure::None,
-                    const QString& detail = QString());
+    void cameraDone(int index, State result, const Verdict& verdict = Verdict(),
+                    State failedDuring = State::Waiting);
     void halt();
     void finishIfIdle();
 

@@ -3,7 +3,72 @@
 #include <QSaveFile>
 #include <QStringList>
 
-#include "rollout.h"
+namespace
+{
+QString failure_words(Failure failure, const QString& detail)
+{
+    switch (failure) {
+    case Failure::None:
+        return QString();
+    case Failure::ConnectTimedOut:
+    case Failure::TimedOut:
+        return QStringLiteral("timed out");
+    case Failure::ConnectFailed:
+        return QStringLiteral("connection failed: ") + detail;
+    case Failure::Dropped:
+        return QStringLiteral("dropped connection: ") + detail;
+    case Failure::NoAnswer:
+        return QStringLiteral("no answer to the version query");
+    case Failure::NotConnected:
+        return QStringLiteral("not connected");
+    case Failure::BadAddress:
+        return QStringLiteral("not a camera address");
+    case Failure::NameTooLong:
+        return QStringLiteral("file name too long for the record");
+    case Failure::RefusedType:
+    case Failure::RefusedModel:
+    case Failure::Declined:
+        return QStringLiteral("refused name");
+    case Failure::FileUnreadable:
+        return QStringLiteral("firmware file unreadable");
+    case Failure::DiskFull:
+        return QStringLiteral("camera status U 1: not enough disk space");
+    case Failure::VerifyFailed:
+        return QStringLiteral("camera status U 6: file verification failed");
+    case Failure::UpgradeFailed:
+        return QStringLiteral("camera status U 8: upgrade failed");
+    case Failure::ArmMissing:
+        return QStringLiteral("camera record E: ARM upgrade file not found");
+    case Failure::UnexpectedStatus:
+        return QStringLiteral("unexpected upgrade status ") + detail;
+    case Failure::BackupFailed:
+        return QStringLiteral("camera reported a failed backup");
+    case Failure::ArchiveRefused:
+        return QStringLiteral("refused archive name or size");
+    case Failure::ArchiveBroken:
+        return QStringLiteral("broken archive chunk");
+    case Failure::ArchiveMismatch:
+        return QStringLiteral("archive MD5 does not match");
+    case Failure::CannotWrite:
+        return QStringLiteral("cannot write ") + detail;
+    case Failure::RestoreFailed:
+        return QStringLiteral("restore failed");
+    case Failure::NotBack:
+        return QStringLiteral("not back after the reboot");
+    case Failure::Cancelled:
+        return QStringLiteral("cancelled");
+    }
+    return QString();
+}
+} // namespace
+
+QString report_reason(const Rollout::Camera& camera)
+{
+    const QString words = failure_words(camera.failure, camera.detail);
+    return camera.failure != Failure::None && camera.failedDuring == Rollout::State::BackingUp
+               ? QStringLiteral("backup failed: ") + words
+               : words;
+}
 
 QString csv_field(const QString& text)
 {
@@ -28,7 +93,7 @@ QByteArray rollout_report(const Rollout& rollout)
                                  camera.versionBefore,
                                  camera.versionAfter,
                                  Rollout::stateName(camera.state),
-                                 Rollout::failureText(camera.failure, camera.detail),
+                                 report_reason(camera),
                                  seconds < 0 ? QString() : QString::number(seconds, 'f', 1),
                                  QString::number(camera.bytesSent)};
         QStringList row;

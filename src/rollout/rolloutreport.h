@@ -4,10 +4,12 @@
 #include <QByteArray>
 #include <QString>
 
-class Rollout;
+#include "rollout.h"
 
 // One CSV field (RFC 4180): quoted, its quotes doubled, when it holds a comma, a quote or a line break.
 QString csv_field(const QString& text);
+// Why a camera failed, in the report's words (also the command line's for a rollout); empty when it did not.
+QString report_reason(const Rollout::Camera& camera);
 // Every camera of a rollout as CSV: a header row and CRLF line ends. A camera still in progress shows its
 // state as the result.
 QByteArray rollout_report(const Rollout& rollout);

@@ -5,7 +5,6 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMessageBox>
@@ -16,7 +15,6 @@
 
 #include <algorithm>
 #include <functional>
-#include <iterator>
 
 #include "firmwareimage.h"
 #include "rolloutreport.h"
@@ -190,16 +188,17 @@ void RolloutTab::on_rollout_start_Button_clicked()
     auto* rollout = new Rollout(this);
     for (int row = 0; row < table->rowCount(); ++row)
         rollout->addCamera(table->item(row, ColumnAddress)->text(), table->item(row, ColumnDeviceId)->text());
-    QString error;
     const int workType = m_workType->currentIndex() == 1 ? 2 : 1;
-    if (!rollout->setFirmware(file, ui->rollout_kind_comboBox->currentData().toInt(), workType, &error)) {
+    const Verdict firmware =
+        rollout->setFirmware(file, ui->rollout_kind_comboBox->currentData().toInt(), workType);
+    if (!firmware.ok()) {
         delete rollout;
-        if (error == QLatin1String("refused name"))
+        if (firmware.failure == Failure::RefusedType)
             warn(tr("The file name does not match the type."));
-        else if (!QFileInfo(file).isReadable())
+        else if (firmware.failure == Failure::FileUnreadable)
             warn(tr("Cannot read the firmware file %1.").arg(file));
         else
-            warn(tr("Cannot use the firmware file: %1").arg(error));
+            warn(tr("Cannot use the firmware file: %1").arg(failureWords(firmware.failure, firmware.detail)));
         return;
     }
     RolloutOptions options;
@@ -277,7 +276,7 @@ void RolloutTab::showCamera(int row)
         ->setText(camera.versionAfter.isEmpty()
                       ? camera.versionBefore
                       : camera.versionBefore + QStringLiteral(" → ") + camera.versionAfter);
-    table->item(row, ColumnReason)->setText(failureText(camera.failure, camera.detail));
+    table->item(row, ColumnReason)->setText(failureText(camera));
     showProgress(row, camera.bytesSent, camera.bytesTotal);
     if (Rollout::isFinal(camera.state))
         showSummary();
@@ -352,24 +351,69 @@ QString RolloutTab::stateText(Rollout::State state) const
     return QString();
 }
 
-QString RolloutTab::failureText(Rollout::Failure failure, const QString& detail) const
+QString RolloutTab::failureWords(Failure failure, const QString& detail) const
 {
-    static const char* const texts[] = {"",
-                                        QT_TR_NOOP("timed out"),
-                                        QT_TR_NOOP("no answer to the version query (check the work type)"),
-                                        QT_TR_NOOP("connection failed"),
-                                        QT_TR_NOOP("the file name does not match the camera"),
-                                        QT_TR_NOOP("camera: not enough disk space (U 1)"),
-                                        QT_TR_NOOP("camera: file verification failed (U 6)"),
-                                        QT_TR_NOOP("camera: upgrade failed (U 8)"),
-                                        QT_TR_NOOP("camera: ARM upgrade file not found (E)"),
-                                        QT_TR_NOOP("connection dropped"),
-                                        QT_TR_NOOP("firmware file unreadable"),
-                                        QT_TR_NOOP("backup failed"),
-                                        QT_TR_NOOP("not back after the reboot")};
-    static_assert(std::size(texts) == size_t(Rollout::Failure::NotBack) + 1, "a text for every failure");
-    if (failure == Rollout::Failure::None)
+    switch (failure) {
+    case Failure::None:
         return QString();
-    const QString text = tr(texts[int(failure)]);
-    return detail.isEmpty() ? text : text + QStringLiteral(": ") + detail;
+    case Failure::ConnectTimedOut:
+    case Failure::TimedOut:
+        return tr("timed out");
+    case Failure::NoAnswer:
+        return tr("no answer to the version query (check the work type)");
+    case Failure::ConnectFailed:
+    case Failure::NotConnected:
+        return withDetail(tr("connection failed"), detail);
+    case Failure::Dropped:
+        return withDetail(tr("connection dropped"), detail);
+    case Failure::BadAddress:
+        return tr("not a camera address");
+    case Failure::NameTooLong:
+        return tr("the file name is too long for the record");
+    case Failure::RefusedType:
+    case Failure::RefusedModel:
+    case Failure::Declined:
+        return tr("the file name does not match the camera");
+    case Failure::FileUnreadable:
+        return tr("firmware file unreadable");
+    case Failure::DiskFull:
+        return tr("camera: not enough disk space (U 1)");
+    case Failure::VerifyFailed:
+        return tr("camera: file verification failed (U 6)");
+    case Failure::UpgradeFailed:
+        return tr("camera: upgrade failed (U 8)");
+    case Failure::ArmMissing:
+        return tr("camera: ARM upgrade file not found (E)");
+    case Failure::UnexpectedStatus:
+        return withDetail(tr("camera: unexpected status"), detail);
+    case Failure::BackupFailed:
+        return tr("backup failed");
+    case Failure::ArchiveRefused:
+    case Failure::ArchiveBroken:
+        return tr("the camera sent an unusable archive");
+    case Failure::ArchiveMismatch:
+        return tr("the archive's MD5 does not match");
+    case Failure::CannotWrite:
+        return tr("cannot write %1").arg(detail);
+    case Failure::RestoreFailed:
+        return tr("camera: restore failed");
+    case Failure::NotBack:
+        return tr("not back after the reboot");
+    case Failure::Cancelled:
+        return tr("cancelled");
+    }
+    return QString();
+}
+
+QString RolloutTab::withDetail(const QString& words, const QString& detail)
+{
+    return detail.isEmpty() ? words : words + QStringLiteral(": ") + detail;
+}
+
+QString RolloutTab::failureText(const Rollout::Camera& camera) const
+{
+    const QString words = failureWords(camera.failure, camera.detail);
+    if (camera.failure == Failure::BackupFailed || camera.failedDuring != Rollout::State::BackingUp)
+        return words;
+    return tr("backup failed") + QStringLiteral(": ") + words;
 }

@@ -57,7 +57,9 @@ private:
     void setRunning(bool running);
     void warn(const QString& text);
     QString stateText(Rollout::State state) const;
-    QString failureText(Rollout::Failure failure, const QString& detail) const;
+    QString failureWords(Failure failure, const QString& detail) const;
+    QString failureText(const Rollout::Camera& camera) const;
+    static QString withDetail(const QString& words, const QString& detail);
 
     Ui::RolloutTab* ui;
     QMainWindow* m_window;

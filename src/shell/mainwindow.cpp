@@ -14,6 +14,8 @@
 #include <QTimer>
 #include <QUrl>
 
+#include "devicelistcolumns.h"
+#include "mainwindow_devicelisttools.h"
 #include "discoveryclient.h"
 #include "padposition.h"
 #include "rollout/rollouttab.h"
@@ -30,8 +32,8 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     ui->change_mac_pushButton->setVisible(true);
     load_oem_logo();
 
-    static const int column_widths[] = {55, 118, 118, 118, 150, 118, 238, 118, 55};
-    for (int column = 0; column < 9; ++column)
+    static const int column_widths[device_list::ColumnCount] = {55, 118, 118, 118, 150, 118, 238, 118, 55};
+    for (int column = 0; column < device_list::ColumnCount; ++column)
         ui->treeWidget->setColumnWidth(column, column_widths[column]);
     adjust_label_sizes();
     ui->query_Button->setFocus(Qt::OtherFocusReason);
@@ -64,13 +66,13 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     discovery->setClientId(client_id);
     connect(discovery, &DiscoveryClient::deviceFound, this,
             [this](const Dev_info& device) { ReceiveThread(QVariant::fromValue(device), MSG_REPLY_OK); });
-    connect(discovery, &DiscoveryClient::acknowledged, this,
-            [this](const QString& device_id, bool succeeded) {
-                Dev_info acknowledgement;
-                acknowledgement.client_id = client_id;
-                acknowledgement.device_id = device_id;
-                ReceiveThread(QVariant::fromValue(acknowledgement), succeeded ? MSG_SUCCEED : MSG_FAILED);
-            });
+    // A search the core starts (an address assignment confirming its work) lists afresh too.
+    connect(discovery, &DiscoveryClient::searchStarted, this, [this] {
+        ui->treeWidget->clear();
+        device_list.clear();
+        device_conflicts->clear();
+    });
+    device_list_tools = new DeviceListTools(this, ui->treeWidget, discovery, [this] { return device_list; });
     init_tcp_client();
     init_preview();
     upgrade_finish_flag = 0;
@@ -140,6 +142,8 @@ void MainWindow::contextMenuEvent(QContextMenuEvent* event)
         item_menu->addAction(close_flicker_action);
         item_menu->addAction(reboot_action);
         item_menu->addAction(rollout_tab->menuAction());
+        item_menu->addAction(device_list_tools->assignAction());
+        item_menu->addAction(device_list_tools->exportAction());
     }
     item_menu->exec(QCursor::pos());
     event->accept();

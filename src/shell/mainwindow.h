@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QHostAddress>
 #include <QImage>
 #include <QMainWindow>
@@ -13,12 +14,17 @@
 #include <QVariant>
 #include <QVector>
 
+#include <memory>
+
 #include "cameracontrol.h"
+#include "devicecommand.h"
+#include "devicetable.h"
 #include "devinfo.h"
 #include "discoverymessages.h"
 #include "firmwarenames.h"
 #include "previewsession.h"
 #include "tcprecord.h"
+#include "verdict.h"
 
 QT_BEGIN_NAMESPACE
 namespace Ui
@@ -32,6 +38,8 @@ class QTreeWidgetItem;
 class QUdpSocket;
 QT_END_NAMESPACE
 
+class CameraUpgrade;
+class DeviceListTools;
 class DeviceSession;
 class DiscoveryClient;
 class QFFmpeg;
@@ -128,32 +136,39 @@ private:
     bool initSocket();
     bool addGroup();
     void send(cmdType cmd);
+    void device_command_finished(DeviceCommand* command, DeviceCommand::Outcome outcome);
     void insertData(Dev_info record);
     void renumber_device_rows();
     bool check_network_info();
     void fill_network_form(QTreeWidgetItem* item);
     bool network_form_complete() const;
+    discovery::NetworkSettings network_form_settings() const;
 
     // upgrade
     void init_tcp_client();
-    bool open_device_connection(const QString& address);
     bool connect_device();
+    bool connect_backup_tab();
+    void device_connected();
+    void device_connect_failed();
+    void device_operation_finished(int operation, const Verdict& verdict);
+    void show_upgrade_tab_connected();
+    void show_upgrade_step(UpgradeStep step);
+    void ask_about_mismatch();
+    void show_upgrade_verdict(const Verdict& verdict, UpgradeStep step);
+    void cancel_upgrade();
+    QString verdict_text(const Verdict& verdict) const;
     void parse_partition_table(const QVector<PartitionRecord>& records);
-    void handle_upgrade_record(int status);
-    void handle_error_record();
     void handle_version_report(const VersionReport& report);
     void handle_backup_header();
     void handle_archive_saved();
-    void handle_restore_record(int status);
+    void handle_restore_step(RestoreStep step);
     void show_stream_progress(qint64 sent, qint64 total);
-    void handle_stream_failure();
     void append_camera_text(const QString& text);
-    QByteArray hash_firmware(const QString& path);
-    void close_connection();
+    void abort_upgrade();
     void end_upgrade();
     void start_upgrade_countdown();
+    void start_restore_countdown();
     void fail_backup();
-    bool connect_backup_tab();
     QVector<PartitionRecord> known_partitions() const;
 
     // preview
@@ -173,6 +188,8 @@ private:
     Ui::MainWindow* ui;
     // The device connection: one conversation with one camera at a time.
     DeviceSession* tcpClient = nullptr;
+    // The upgrade under way over tcpClient, from the click to the camera's verdict.
+    CameraUpgrade* camera_upgrade = nullptr;
     bool connect_flag = false;
     bool upgrading = false;
     QString mode = QStringLiteral("Simple");
@@ -188,6 +205,10 @@ private:
     QString request_id;
     bool client_id_fixed = true;
     QVector<Dev_info> device_list;
+    // Cameras of device_list that share their IP or MAC address, by Device ID. The rows paint from it, also
+    // while the window is taken down, so they share it.
+    std::shared_ptr<QHash<QString, discovery::Conflicts>> device_conflicts =
+        std::make_shared<QHash<QString, discovery::Conflicts>>();
     bool device_rows_pending = false;
     bool backup_started = false;
     QMenu* item_menu = nullptr;
@@ -200,6 +221,8 @@ private:
     QAction* reboot_action = nullptr;
     // The discovery conversation; its sockets are reached through it.
     DiscoveryClient* discovery = nullptr;
+    // The list's address assignment and export, after the menu's Parts actions.
+    DeviceListTools* device_list_tools = nullptr;
     QString local_ips[32];
     int local_ip_count = 0;
     int selected_ip_index = -1;

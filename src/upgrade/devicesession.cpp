@@ -24,6 +24,9 @@ DeviceSession::DeviceSession(QObject* parent) : QObject(parent)
 {
     qRegisterMetaType<VersionReport>("VersionReport");
     qRegisterMetaType<DeviceSession::Operation>("DeviceSession::Operation");
+    qRegisterMetaType<Verdict>("Verdict");
+    qRegisterMetaType<UpgradeStep>("UpgradeStep");
+    qRegisterMetaType<RestoreStep>("RestoreStep");
     m_connectTimer = new QTimer(this);
     m_connectTimer->setSingleShot(true);
     connect(m_connectTimer, &QTimer::timeout, this, &DeviceSession::onConnectTimeout);
@@ -92,19 +95,6 @@ bool DeviceSession::adoptConnection(qintptr descriptor)
     return false;
 }
 
-bool DeviceSession::waitForConnected(int msecs)
-{
-    QTcpSocket* socket = m_socket;
-    if (!socket)
-        return false;
-    if (socket->waitForConnected(msecs))
-        return true;
-    // A refusal may already have dropped it while waiting.
-    if (socket == m_socket)
-        dropSocket();
-    return false;
-}
-
 bool DeviceSession::isConnected() const
 {
     return m_socket && m_socket->state() == QAbstractSocket::ConnectedState;
@@ -125,13 +115,13 @@ void DeviceSession::onConnectTimeout()
     if (!m_socket || m_socket->state() == QAbstractSocket::ConnectedState)
         return;
     dropSocket();
-    emit connectFailed(QStringLiteral("timed out"));
+    emit connectFailed(Verdict::failed(Failure::ConnectTimedOut));
 }
 
 bool DeviceSession::send(const QByteArray& record, Operation operation)
 {
     if (!isConnected() || record.isEmpty()) {
-        emit finished(operation, false, QStringLiteral("not connected"));
+        emit finished(operation, Verdict::failed(Failure::NotConnected));
         return false;
     }
     m_operation = operation;
@@ -151,9 +141,7 @@ void DeviceSession::onIdleTimeout()
 {
     if (m_operation == Operation::None)
         return;
-    const Operation operation = m_operation;
-    dropSocket();
-    emit finished(operation, false, QStringLiteral("timed out"));
+    fail(Failure::TimedOut);
 }
 
 void DeviceSession::query(bool report)
@@ -211,13 +199,9 @@ void DeviceSession::handleRecord(const DeviceRecord& record)
     case 'U':
         handleUpgrade(record);
         break;
-    case 'E': {
-        const Operation operation = takeOperation();
-        dropSocket();
-        emit errorRecord();
-        report(operation, false, QStringLiteral("arm upgrade file not found"));
+    case 'E':
+        fail(Failure::ArmMissing);
         break;
-    }
     case 'Q': {
         VersionReport version;
         version.version = QString::fromLatin1(record.name);
@@ -227,7 +211,7 @@ void DeviceSession::handleRecord(const DeviceRecord& record)
         if (operation == Operation::Query && m_reportQuery)
             dropSocket();
         emit versionReport(version);
-        report(operation, true, QString());
+        report(operation, Verdict());
         break;
     }
     case 'B':
@@ -251,47 +235,60 @@ DeviceSession::Operation DeviceSession::takeOperation()
     return operation;
 }
 
-void DeviceSession::report(Operation operation, bool ok, const QString& reason)
+void DeviceSession::report(Operation operation, const Verdict& verdict)
 {
     if (operation != Operation::None)
-        emit finished(operation, ok, reason);
+        emit finished(operation, verdict);
+}
+
+void DeviceSession::fail(Failure failure, const QString& detail)
+{
+    const Operation operation = takeOperation();
+    dropSocket();
+    report(operation, Verdict::failed(failure, detail));
 }
 
 void DeviceSession::handleUpgrade(const DeviceRecord& record)
 {
     const bool upgrading = m_operation == Operation::Upgrade;
-    if (record.status == 3)
-        completeStream();
     switch (record.status) {
     case 0:
         // Reported before streaming: a file that cannot be read ends the upgrade, and that must be the last
         // word.
-        emit upgradeStatus(record.status);
+        emit upgradeStep(UpgradeStep::Uploading);
         if (upgrading && m_operation == Operation::Upgrade)
             startStream(m_streamPath);
-        return;
+        break;
+    case 3:
+        completeStream();
+        emit upgradeStep(UpgradeStep::Verifying);
+        break;
     case 5:
         m_flashing = upgrading;
+        emit upgradeStep(UpgradeStep::Flashing);
         break;
+    case 7:
+        if (upgrading) {
+            const Operation operation = takeOperation();
+            dropSocket();
+            report(operation, Verdict());
+            break;
+        }
+        Q_FALLTHROUGH();
     case 1:
     case 6:
-    case 7:
     case 8: {
         // These end the connection whatever was asked: a query, backup or restore under way fails too.
-        const Operation operation = takeOperation();
-        dropSocket();
-        emit upgradeStatus(record.status);
-        static const char* const reasons[] = {
-            "", "board is not enough disk space", "", "", "", "", "file verify fail", "", "upgrade fail"};
-        const QString reason = upgrading ? QString::fromLatin1(reasons[record.status])
-                                         : QStringLiteral("unexpected upgrade status %1").arg(record.status);
-        report(operation, upgrading && record.status == 7, reason);
-        return;
+        const Failure failure = !upgrading           ? Failure::UnexpectedStatus
+                                : record.status == 1 ? Failure::DiskFull
+                                : record.status == 6 ? Failure::VerifyFailed
+                                                     : Failure::UpgradeFailed;
+        fail(failure, upgrading ? QString() : QString::number(record.status));
+        break;
     }
     default:
         break;
     }
-    emit upgradeStatus(record.status);
 }
 
 void DeviceSession::handleBackup(const DeviceRecord& record)
@@ -301,7 +298,7 @@ void DeviceSession::handleBackup(const DeviceRecord& record)
         const QString name = QString::fromLatin1(record.name);
         const QString target = m_backupTarget.isEmpty() ? name : m_backupTarget;
         if ((m_backupTarget.isEmpty() && !is_plain_file_name(name)) || record.length < 0) {
-            failBackup(QStringLiteral("refused archive name or size"));
+            fail(Failure::ArchiveRefused);
             return;
         }
         m_announcedMd5 = record.dataText();
@@ -311,7 +308,7 @@ void DeviceSession::handleBackup(const DeviceRecord& record)
         m_archive.reset(new QSaveFile(target));
         if (!m_archive->open(QIODevice::WriteOnly)) {
             qDebug() << "open file error!";
-            failBackup(QStringLiteral("cannot write %1").arg(target));
+            fail(Failure::CannotWrite, target);
             return;
         }
         m_progressClock.start();
@@ -320,12 +317,12 @@ void DeviceSession::handleBackup(const DeviceRecord& record)
     }
     case 2: {
         if (!m_archive || record.length < 0 || record.length > kRecordDataSize) {
-            failBackup(QStringLiteral("broken archive chunk"));
+            fail(Failure::ArchiveBroken);
             return;
         }
         const QByteArray chunk = record.data.left(record.length);
         if (m_archive->write(chunk) != chunk.size()) {
-            failBackup(QStringLiteral("cannot write %1").arg(m_archive->fileName()));
+            fail(Failure::CannotWrite, m_archive->fileName());
             return;
         }
         m_archiveHash.addData(chunk);
@@ -344,7 +341,7 @@ void DeviceSession::handleBackup(const DeviceRecord& record)
         finishArchive();
         break;
     case 4:
-        failBackup(QStringLiteral("camera reported a failed backup"));
+        fail(Failure::BackupFailed);
         break;
     default:
         break;
@@ -354,13 +351,13 @@ void DeviceSession::handleBackup(const DeviceRecord& record)
 void DeviceSession::finishArchive()
 {
     if (!m_archive) {
-        failBackup(QStringLiteral("no archive announced"));
+        fail(Failure::ArchiveBroken);
         return;
     }
     const QByteArray md5 = m_archiveHash.result().toHex();
     qDebug() << "backupfileMD5: " << md5;
     if (md5 != m_announcedMd5) {
-        failBackup(QStringLiteral("archive MD5 does not match"));
+        fail(Failure::ArchiveMismatch);
         return;
     }
     const QString path = m_archive->fileName();
@@ -370,7 +367,7 @@ void DeviceSession::finishArchive()
     }
     if (!m_archive->commit()) {
         m_archive.reset();
-        failBackup(QStringLiteral("cannot write %1").arg(path));
+        fail(Failure::CannotWrite, path);
         return;
     }
     m_archive.reset();
@@ -378,41 +375,35 @@ void DeviceSession::finishArchive()
     const Operation operation = takeOperation();
     dropSocket();
     emit archiveSaved(path, md5, bytes);
-    report(operation, true, QString());
-}
-
-void DeviceSession::failBackup(const QString& reason)
-{
-    const Operation operation = takeOperation();
-    dropSocket();
-    emit backupFailed(reason);
-    report(operation, false, reason);
+    report(operation, Verdict());
 }
 
 void DeviceSession::handleRestore(const DeviceRecord& record)
 {
-    // Restoring or refusing the archive: either way the camera has all of it.
-    if (record.status == 4 || record.status == 5)
-        completeStream();
     switch (record.status) {
     case 3:
-        emit restoreStatus(record.status);
+        emit restoreStep(RestoreStep::Uploading);
         startStream(m_streamPath);
-        return;
-    case 2:
+        break;
+    case 4:
+        // Restoring or refusing the archive: either way the camera has all of it.
+        completeStream();
+        emit restoreStep(RestoreStep::Restoring);
+        break;
     case 5:
+        completeStream();
+        fail(Failure::RestoreFailed);
+        break;
+    case 2:
+        fail(Failure::DiskFull);
+        break;
     case 6: {
         const Operation operation = takeOperation();
         dropSocket();
-        emit restoreStatus(record.status);
-        report(operation, record.status == 6,
-               record.status == 2   ? QStringLiteral("board is not enough disk space")
-               : record.status == 5 ? QStringLiteral("restore failed")
-                                    : QString());
-        return;
+        report(operation, Verdict());
+        break;
     }
     default:
-        emit restoreStatus(record.status);
         break;
     }
 }
@@ -435,11 +426,7 @@ void DeviceSession::startStream(const QString& path)
 
 void DeviceSession::failStream()
 {
-    const QString reason = QStringLiteral("Open file failed");
-    const Operation operation = takeOperation();
-    dropSocket();
-    emit streamFailed(reason);
-    report(operation, false, reason);
+    fail(Failure::FileUnreadable, m_streamPath);
 }
 
 // Reads the file in large pieces while the socket's queue is short; called again as the socket sends.
@@ -513,12 +500,12 @@ void DeviceSession::onSocketError(QAbstractSocket::SocketError error)
     // The connection is over: it goes with its stream and a half-received archive before anyone is told, so a
     // face never finds it still open.
     dropSocket();
+    emit socketError(error, text);
     if (connecting) {
-        emit connectFailed(text);
-        emit socketError(error, text);
+        emit connectFailed(Verdict::failed(Failure::ConnectFailed, text));
         return;
     }
-    emit socketError(error, text);
     // 'U' 5 and then the camera hangs up: it verified the file and is flashing it.
-    report(operation, flashed, flashed ? QString() : text);
+    report(operation, flashed ? Verdict{Outcome::Flashing, Failure::None, QString()}
+                              : Verdict::failed(Failure::Dropped, text));
 }

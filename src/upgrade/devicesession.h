@@ -12,6 +12,7 @@
 
 #include "firmwarenames.h"
 #include "tcprecord.h"
+#include "verdict.h"
 
 class QFile;
 class QSaveFile;
@@ -45,8 +46,6 @@ public:
     // Drops any earlier connection and its stream, then connects; connected() or connectFailed() follows,
     // the latter after ConnectTimeoutMs at the latest.
     void connectToCamera(const QString& host);
-    // Waits for the connection begun by connectToCamera(); on failure the socket is closed.
-    bool waitForConnected(int msecs = ConnectTimeoutMs);
     // Drops any earlier connection, then talks over a stream socket that is already connected (a descriptor
     // opened elsewhere, such as one end of a local socket pair); false when the descriptor is unusable.
     bool adoptConnection(qintptr descriptor);
@@ -71,29 +70,27 @@ public:
 
 signals:
     void connected();
-    void connectFailed(const QString& reason);
-    // The connection was refused or broke (not when the session closed it).
+    // ConnectTimedOut, or ConnectFailed with the system's words; the socket is gone.
+    void connectFailed(const Verdict& verdict);
+    // The connection was refused or broke (not when the session closed it); reported before what it ends.
     void socketError(QAbstractSocket::SocketError error, const QString& text);
-    // Every 'U' record's status, after the session acted on it.
-    void upgradeStatus(int status);
-    // 'E': the camera found no ARM upgrade file and reboots.
-    void errorRecord();
+    // The camera's progress through an upgrade: it asks for the file, has it all, has verified it.
+    void upgradeStep(UpgradeStep step);
     void versionReport(const VersionReport& report);
     // 'B' 1 accepted: the archive is being received.
     void backupHeader(const QString& name, qint64 size);
     // Archive bytes received of the announced size, as often as streamProgress and when all have come.
     void archiveProgress(qint64 received, qint64 total);
     void archiveSaved(const QString& path, const QByteArray& md5Text, qint64 bytes);
-    void backupFailed(const QString& reason);
-    void restoreStatus(int status);
-    // Bytes of the streamed file that have left the socket's queue, at most about 30 times a second and once
-    // at the end.
+    // The camera's progress through a restore: it asks for the archive, then restores it.
+    void restoreStep(RestoreStep step);
+    // Bytes of the streamed file the camera has taken in, at most about 30 times a second; the total only
+    // once the camera says it has them all.
     void streamProgress(qint64 sent, qint64 total);
-    // The file to stream could not be opened or ended early.
-    void streamFailed(const QString& reason);
-    // Once per operation: query answered, upgrade done ('U' 7, or 'U' 5 and the camera closing to flash),
-    // archive saved, restore done; or the reason it failed.
-    void finished(DeviceSession::Operation operation, bool ok, const QString& reason);
+    // Once per operation: query answered, upgrade done ('U' 7; Outcome::Flashing when the camera verified the
+    // file and hung up to flash it), archive saved, restore done; or why it failed. The connection is closed
+    // first unless the operation leaves it open (a version question before an upgrade).
+    void finished(DeviceSession::Operation operation, const Verdict& verdict);
 
 private:
     const RecordLayout* layout() const { return layout_for_work_type(m_workType); }
@@ -116,9 +113,11 @@ private:
     qint64 unsentBytes() const;
     void completeStream();
     void finishArchive();
-    void failBackup(const QString& reason);
+    // Ends the operation and the connection (and with it a half-received archive, so the file on disk stays
+    // as it was), then reports the verdict.
+    void fail(Failure failure, const QString& detail = QString());
     Operation takeOperation();
-    void report(Operation operation, bool ok, const QString& reason);
+    void report(Operation operation, const Verdict& verdict);
     void dropSocket();
 
     QTcpSocket* m_socket = nullptr;

@@ -6,30 +6,35 @@
 
 #include "tcprecord.h"
 
-bool FirmwareImage::load(const QString& filePath, int type, int workType, QString* error)
+FirmwareImage::FirmwareImage(const QString& filePath, int type)
+    : path(filePath), name(QFileInfo(filePath).fileName()), fileType(type)
 {
-    path = filePath;
-    name = QFileInfo(filePath).fileName();
-    fileType = type;
-    const RecordLayout* layout = layout_for_work_type(workType);
-    if (!layout || !name_fits(*layout, name)) {
-        *error = QStringLiteral("file name too long for the record: %1").arg(name);
-        return false;
-    }
-    QFile file(filePath);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("cannot read %1: %2").arg(filePath, file.errorString());
-        return false;
-    }
-    size = file.size();
-    md5Text = md5_text(&file);
-    return true;
 }
 
-bool FirmwareImage::nameMatchesType() const
+Verdict FirmwareImage::load(const QString& filePath, int type, int workType)
+{
+    *this = FirmwareImage(filePath, type);
+    if (!fitsRecord(workType))
+        return Verdict::failed(Failure::NameTooLong, name);
+    QFile file(filePath);
+    if (!file.open(QIODevice::ReadOnly))
+        return Verdict::failed(Failure::FileUnreadable, filePath + QStringLiteral(": ") + file.errorString());
+    size = file.size();
+    md5Text = md5_text(&file);
+    return Verdict();
+}
+
+bool FirmwareImage::fitsRecord(int workType) const
+{
+    const RecordLayout* layout = layout_for_work_type(workType);
+    return layout && name_fits(*layout, name);
+}
+
+bool FirmwareImage::nameMatchesType(const QVector<PartitionRecord>& knownPartitions) const
 {
     const bool partitionByName = fileType == 5 || fileType > 6;
-    return partitionByName || file_name_matches_type(fileType, name, {});
+    return (partitionByName && knownPartitions.isEmpty()) ||
+           file_name_matches_type(fileType, name, knownPartitions);
 }
 
 bool FirmwareImage::nameMatchesCamera(const VersionReport& report, int workType) const
@@ -55,4 +60,9 @@ int file_type_from_kind(const QString& kind)
     bool ok = false;
     const int partition = kind.mid(prefix.size()).toInt(&ok);
     return ok && partition >= 0 && partition < kMaxPartitions ? 5 + partition : 0;
+}
+
+int reboot_wait_ms(int fileType)
+{
+    return fileType == 4 ? 73000 : 20000;
 }

@@ -82,7 +82,8 @@ bool mtd_name_matches_device(int work_type, const QString& name, const QString& 
         return found + 1 < name.size() && name.mid(found + 1, 1) == soc_version_letter;
     }
     const int underscore = name.indexOf(QLatin1Char('_'));
-    if (underscore < 0)
+    // A camera that names no model cannot vouch for any image.
+    if (underscore < 0 || model_name.isEmpty())
         return false;
     const int dot = name.indexOf(QLatin1Char('.'), underscore + 1);
     if (dot < 0)

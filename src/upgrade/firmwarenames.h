@@ -33,7 +33,8 @@ QVector<PartitionRecord> parse_partitions(const QString& text);
 bool file_name_matches_type(int file_type, const QString& file_name,
                             const QVector<PartitionRecord>& partitions);
 // The MTD image check against the camera: TYPE1 compares the model between the first "_" and the next ".",
-// TYPE2 the letter after the third "V". A name without those parts does not match.
+// TYPE2 the letter after the third "V". A name without those parts, or a camera without a model, does not
+// match.
 bool mtd_name_matches_device(int work_type, const QString& file_name, const QString& model_name,
                              const QString& soc_version_letter);
 

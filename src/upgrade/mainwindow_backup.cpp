@@ -8,6 +8,7 @@
 
 #include "devicesession.h"
 
+// Starts connecting for the backup tab; the request follows when the connection is up (device_connected()).
 bool MainWindow::connect_backup_tab()
 {
     const QString address = ui->backup_ip_lineEdit->text();
@@ -15,37 +16,38 @@ bool MainWindow::connect_backup_tab()
         QMessageBox::warning(this, tr("Warning"), tr("Network information fill in error"), QMessageBox::Ok);
         return false;
     }
+    // One connection: this one replaces whatever the upgrade tab was doing.
+    cancel_upgrade();
     ui->label_23->setText(tr("connecting..."));
-    if (!open_device_connection(address)) {
-        ui->label_23->setText(tr("timed out"));
-        return false;
-    }
-    ui->label_23->setText(tr("connected"));
+    tcpClient->setWorkType(work_type);
+    tcpClient->connectToCamera(address);
     return true;
 }
 
 void MainWindow::on_backup_pushButton_clicked()
 {
     tcp_op = 3;
-    if (!connect_backup_tab())
-        return;
-    tcpClient->backup(QString(), QString::fromLatin1(kSpareArchive));
-    ui->label_23->setText(tr("start backup"));
+    connect_backup_tab();
 }
 
 void MainWindow::on_restore_pushButton_clicked()
 {
     tcp_op = 4;
-    const QString archive = QString::fromLatin1(kArchive);
-    if (!QFile::exists(archive)) {
+    if (!QFile::exists(QString::fromLatin1(kArchive))) {
         QMessageBox::warning(this, tr("Warning"), tr("Not exist backup files"), QMessageBox::Ok);
         return;
     }
-    if (!connect_backup_tab())
-        return;
-    const QByteArray md5 = md5_text_of_file(archive);
-    qDebug() << md5;
-    tcpClient->restore(archive, md5);
+    connect_backup_tab();
+}
+
+void MainWindow::start_restore_countdown()
+{
+    // One count-down per restore: an earlier one still running is replaced, not left repeating.
+    delete backup_timer;
+    backup_timer = new QTimer(this);
+    backup_timer->setInterval(20000);
+    connect(backup_timer, &QTimer::timeout, this, &MainWindow::backup_success);
+    backup_timer->start();
 }
 
 void MainWindow::backup_success()

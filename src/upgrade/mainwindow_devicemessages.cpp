@@ -19,78 +19,122 @@ qint64 bar_unit(qint64 maximum)
 }
 } // namespace
 
-void MainWindow::end_upgrade()
-{
-    ui->upgrade_Button->setEnabled(true);
-    ui->worktype_comboBox->setEnabled(true);
-    ui->textEdit->clear();
-    ui->upgrade_Button->setFocus(Qt::OtherFocusReason);
-    refill_upgrade_type_list();
-}
+// What the camera says on tcpClient, whoever started the conversation. An upgrade's own course and verdict
+// come from its CameraUpgrade (mainwindow_upgrade.cpp).
 
-// The session has already closed the connection for every final status.
-void MainWindow::handle_upgrade_record(int status)
+void MainWindow::device_connected()
 {
-    upgrading = true;
-    switch (status) {
-    case 0:
-        ui->label_6->setText(tr("transmitting..."));
-        break;
+    connect_flag = true;
+    if (camera_upgrade)
+        return;
+    const QString archive = QString::fromLatin1(kArchive);
+    switch (tcp_op) {
     case 1:
-        ui->label_6->setText(tr("board is not enough disk space"));
-        connect_flag = false;
-        ui->upgrade_Button->setEnabled(true);
-        ui->worktype_comboBox->setEnabled(true);
-        ui->progressBar->reset();
+        show_upgrade_tab_connected();
+        tcpClient->query(true);
         break;
     case 3:
-        ui->label_6->setText(tr("receive file finish"));
-        ui->progressBar->setMaximum(100);
-        ui->progressBar->setValue(70);
+        ui->label_23->setText(tr("connected"));
+        tcpClient->backup(QString(), QString::fromLatin1(kSpareArchive));
+        ui->label_23->setText(tr("start backup"));
         break;
-    case 5:
-        upgrade_finish_flag = 1;
-        ui->label_6->setText(tr("file verify succeed upgradeing..."));
-        ui->progressBar->setMaximum(100);
-        ui->progressBar->setValue(85);
+    case 4: {
+        ui->label_23->setText(tr("connected"));
+        const QByteArray md5 = md5_text_of_file(archive);
+        qDebug() << md5;
+        tcpClient->restore(archive, md5);
         break;
-    case 6:
-        upgrade_finish_flag = 0;
-        ui->label_6->setText(tr("file verify fail reboot..."));
-        connect_flag = false;
-        ui->label_4->setText(tr("disconnect"));
-        ui->progressBar->reset();
-        end_upgrade();
-        break;
-    case 7:
-        disconnect(tcpClient, &DeviceSession::socketError, this, &MainWindow::displayError);
-        connect_flag = false;
-        ui->label_4->setText(tr("disconnect"));
-        ui->progressBar->setMaximum(100);
-        ui->progressBar->setValue(98);
-        end_upgrade();
-        start_upgrade_countdown();
-        break;
-    case 8:
-        upgrade_finish_flag = 0;
-        ui->label_6->setText(tr("upgrade fail reboot..."));
-        connect_flag = false;
-        ui->label_4->setText(tr("disconnect"));
-        end_upgrade();
-        break;
+    }
     default:
         break;
     }
 }
 
-void MainWindow::handle_error_record()
+void MainWindow::device_connect_failed()
 {
-    upgrade_finish_flag = 0;
-    ui->label_4->setText(tr("disconnect"));
-    ui->label_6->setText(tr("arm upgrade file not found reboot..."));
     connect_flag = false;
-    ui->progressBar->reset();
-    end_upgrade();
+    if (camera_upgrade)
+        return;
+    if (tcp_op == 1) {
+        ui->query_Button->setEnabled(true);
+        ui->label_4->setText(tr("timed out"));
+    } else {
+        ui->label_23->setText(tr("timed out"));
+    }
+}
+
+void MainWindow::device_operation_finished(int operation, const Verdict& verdict)
+{
+    // A broken connection has been shown by displayError already.
+    const bool shown = verdict.ok() || verdict.failure == Failure::Dropped;
+    switch (DeviceSession::Operation(operation)) {
+    case DeviceSession::Operation::Query:
+        if (!shown) {
+            connect_flag = false;
+            ui->label_4->setText(verdict_text(verdict));
+        }
+        break;
+    case DeviceSession::Operation::Backup:
+        if (!shown)
+            fail_backup();
+        break;
+    case DeviceSession::Operation::Restore:
+        connect_flag = false;
+        if (verdict.ok())
+            start_restore_countdown();
+        else if (!shown)
+            ui->label_23->setText(verdict_text(verdict));
+        break;
+    case DeviceSession::Operation::Upgrade:
+    case DeviceSession::Operation::None:
+        break;
+    }
+}
+
+// The one table from a verdict to the window's words.
+QString MainWindow::verdict_text(const Verdict& verdict) const
+{
+    switch (verdict.failure) {
+    case Failure::None:
+        return QString();
+    case Failure::ConnectTimedOut:
+    case Failure::ConnectFailed:
+    case Failure::TimedOut:
+    case Failure::NoAnswer:
+        return tr("timed out");
+    case Failure::Dropped:
+    case Failure::NotConnected:
+    case Failure::UnexpectedStatus:
+    case Failure::NotBack:
+    case Failure::Cancelled:
+        return tr("disconnect");
+    case Failure::BadAddress:
+        return tr("Network information fill in error");
+    case Failure::NameTooLong:
+    case Failure::RefusedType:
+    case Failure::RefusedModel:
+    case Failure::Declined:
+        return tr("Upgrade file type does not match");
+    case Failure::FileUnreadable:
+        return tr("Open file failed");
+    case Failure::DiskFull:
+        return tr("board is not enough disk space");
+    case Failure::VerifyFailed:
+        return tr("file verify fail reboot...");
+    case Failure::UpgradeFailed:
+        return tr("upgrade fail reboot...");
+    case Failure::ArmMissing:
+        return tr("arm upgrade file not found reboot...");
+    case Failure::BackupFailed:
+    case Failure::ArchiveRefused:
+    case Failure::ArchiveBroken:
+    case Failure::ArchiveMismatch:
+    case Failure::CannotWrite:
+        return tr("backup failed");
+    case Failure::RestoreFailed:
+        return tr("Restore failed reboot...");
+    }
+    return QString();
 }
 
 void MainWindow::show_stream_progress(qint64 sent, qint64 total)
@@ -109,19 +153,6 @@ void MainWindow::show_stream_progress(qint64 sent, qint64 total)
         progress_value = 0;
         total_bytes = 0;
     }
-}
-
-void MainWindow::handle_stream_failure()
-{
-    connect_flag = false;
-    if (tcp_op == 4) {
-        ui->label_23->setText(tr("Open file failed"));
-        return;
-    }
-    ui->label_6->setText(tr("Open file failed"));
-    ui->label_4->setText(tr("disconnect"));
-    ui->progressBar->reset();
-    end_upgrade();
 }
 
 void MainWindow::append_camera_text(const QString& text)
@@ -198,6 +229,7 @@ void MainWindow::handle_archive_saved()
     ui->label_21->setText(tr("exist"));
 }
 
+// The received archive is dropped; the one on disk stays as it was.
 void MainWindow::fail_backup()
 {
     ui->label_23->setText(tr("backup failed"));
@@ -208,33 +240,14 @@ void MainWindow::fail_backup()
     auto_backup_active = false;
 }
 
-void MainWindow::handle_restore_record(int status)
+void MainWindow::handle_restore_step(RestoreStep step)
 {
-    switch (status) {
-    case 2:
-        ui->label_23->setText(tr("board is not enough disk space"));
-        connect_flag = false;
-        break;
-    case 3:
+    switch (step) {
+    case RestoreStep::Uploading:
         ui->label_23->setText(tr("transmitting..."));
         break;
-    case 4:
+    case RestoreStep::Restoring:
         ui->label_23->setText(tr("restoring..."));
-        break;
-    case 5:
-        ui->label_23->setText(tr("Restore failed reboot..."));
-        connect_flag = false;
-        break;
-    case 6:
-        connect_flag = false;
-        // One count-down per restore: an earlier one still running is replaced, not left repeating.
-        delete backup_timer;
-        backup_timer = new QTimer(this);
-        backup_timer->setInterval(20000);
-        connect(backup_timer, &QTimer::timeout, this, &MainWindow::backup_success);
-        backup_timer->start();
-        break;
-    default:
         break;
     }
 }

@@ -3,14 +3,13 @@
 #include "upgradetypes.h"
 
 #include <QDebug>
-#include <QEventLoop>
-#include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPointer>
 #include <QTimer>
 
+#include "cameraupgrade.h"
 #include "devicesession.h"
-#include "filedigest.h"
 #include "rollout/rollouttab.h"
 
 void MainWindow::init_tcp_client()
@@ -20,25 +19,20 @@ void MainWindow::init_tcp_client()
     upgrade_file_type = 1;
     tcpClient = new DeviceSession(this);
     connect(tcpClient, &DeviceSession::socketError, this, &MainWindow::displayError);
-    connect(tcpClient, &DeviceSession::upgradeStatus, this, &MainWindow::handle_upgrade_record);
-    connect(tcpClient, &DeviceSession::errorRecord, this, &MainWindow::handle_error_record);
+    connect(tcpClient, &DeviceSession::connected, this, &MainWindow::device_connected);
+    connect(tcpClient, &DeviceSession::connectFailed, this, &MainWindow::device_connect_failed);
+    connect(tcpClient, &DeviceSession::finished, this,
+            [this](DeviceSession::Operation operation, const Verdict& verdict) {
+                device_operation_finished(int(operation), verdict);
+            });
     connect(tcpClient, &DeviceSession::versionReport, this, &MainWindow::handle_version_report);
     connect(tcpClient, &DeviceSession::backupHeader, this, &MainWindow::handle_backup_header);
     connect(tcpClient, &DeviceSession::archiveSaved, this, &MainWindow::handle_archive_saved);
-    connect(tcpClient, &DeviceSession::backupFailed, this, &MainWindow::fail_backup);
-    connect(tcpClient, &DeviceSession::restoreStatus, this, &MainWindow::handle_restore_record);
+    connect(tcpClient, &DeviceSession::restoreStep, this, &MainWindow::handle_restore_step);
     connect(tcpClient, &DeviceSession::streamProgress, this, &MainWindow::show_stream_progress);
-    connect(tcpClient, &DeviceSession::streamFailed, this, &MainWindow::handle_stream_failure);
 }
 
-bool MainWindow::open_device_connection(const QString& address)
-{
-    tcpClient->setWorkType(work_type);
-    tcpClient->connectToCamera(address);
-    connect_flag = tcpClient->waitForConnected(DeviceSession::ConnectTimeoutMs);
-    return connect_flag;
-}
-
+// Starts connecting; the question follows when the connection is up (device_connected()).
 bool MainWindow::connect_device()
 {
     connect_flag = false;
@@ -49,23 +43,22 @@ bool MainWindow::connect_device()
     }
     ui->label_4->setText(tr("connecting..."));
     ui->query_Button->setEnabled(false);
-    if (!open_device_connection(ui->upgrade_ip_lineEdit->text())) {
-        ui->query_Button->setEnabled(true);
-        ui->label_4->setText(tr("timed out"));
-        return false;
-    }
-    ui->label_4->setText(tr("connected"));
-    ui->label_6->setText(tr("waiting upgrade start"));
-    ui->upgrade_Button->setEnabled(true);
-    ui->worktype_comboBox->setEnabled(true);
-    ui->query_Button->setEnabled(true);
+    tcpClient->setWorkType(work_type);
+    tcpClient->connectToCamera(ui->upgrade_ip_lineEdit->text());
     return true;
 }
 
-void MainWindow::close_connection()
+void MainWindow::show_upgrade_tab_connected()
 {
-    tcpClient->close();
-    connect_flag = false;
+    connect_flag = true;
+    ui->label_4->setText(tr("connected"));
+    ui->label_6->setText(tr("waiting upgrade start"));
+    ui->query_Button->setEnabled(true);
+    // An upgrade keeps both until it ends.
+    if (!camera_upgrade) {
+        ui->upgrade_Button->setEnabled(true);
+        ui->worktype_comboBox->setEnabled(true);
+    }
 }
 
 void MainWindow::displayError(QAbstractSocket::SocketError)
@@ -85,7 +78,7 @@ void MainWindow::displayError(QAbstractSocket::SocketError)
     }
     // The camera verified the file and dropped the connection to flash it: the upgrade goes on without us.
     qDebug() << "upgrade_finish_flag == 1, displayError";
-    close_connection();
+    connect_flag = false;
     ui->label_4->setText(tr("disconnect"));
     ui->upgrade_Button->setEnabled(true);
     ui->worktype_comboBox->setEnabled(true);
@@ -128,29 +121,11 @@ QVector<PartitionRecord> MainWindow::known_partitions() const
     return partitions;
 }
 
-QByteArray MainWindow::hash_firmware(const QString& path)
-{
-    // Hashed off the GUI thread: a file of gigabytes would otherwise freeze the window for seconds.
-    FileDigest digest;
-    QEventLoop wait;
-    QByteArray md5;
-    ui->label_6->setText(tr("checking file..."));
-    connect(&digest, &FileDigest::progress, this, [this](qint64 done, qint64 total) {
-        ui->progressBar->setMaximum(100);
-        ui->progressBar->setValue(total > 0 ? int(done * 100 / total) : 100);
-    });
-    connect(&digest, &FileDigest::finished, &wait, [&](const QByteArray& text) {
-        md5 = text;
-        wait.quit();
-    });
-    digest.start(path);
-    wait.exec();
-    return md5;
-}
-
+// Reads the form and hands the upgrade to the core: the name checks, the automatic backup, the version
+// question and the check against this camera's answer all happen there, each on the camera's own facts.
 void MainWindow::on_upgrade_Button_clicked()
 {
-    if (rollout_tab->refuseBusy(ui->upgrade_ip_lineEdit->text()))
+    if (camera_upgrade || rollout_tab->refuseBusy(ui->upgrade_ip_lineEdit->text()))
         return;
     if (ui->upgrade_ip_lineEdit->text().isEmpty()) {
         QMessageBox::warning(this, tr("Warning"), tr("Network information fill in error"), QMessageBox::Ok);
@@ -179,97 +154,246 @@ void MainWindow::on_upgrade_Button_clicked()
         }
     }
 
-    const QString name = file_name.mid(file_name.lastIndexOf(QLatin1Char('/')) + 1);
-    // A name that does not fit the record would reach the camera cut short: refuse it like a wrong name.
-    const RecordLayout* layout = layout_for_work_type(work_type);
-    if (!file_name_matches_type(upgrade_file_type, name, known_partitions()) ||
-        (layout && !name_fits(*layout, name))) {
-        QMessageBox::warning(this, tr("Warning"), tr("Upgrade file type does not match"), QMessageBox::Ok);
-        ui->upgrade_filename_lineEdit->clear();
-        return;
+    CameraUpgrade::Plan plan;
+    plan.host = ui->upgrade_ip_lineEdit->text();
+    plan.workType = work_type;
+    plan.image = FirmwareImage(file_name, upgrade_file_type);
+    plan.askOnMismatch = !verify;
+    plan.knownPartitions = known_partitions();
+    if (auto_backup) {
+        plan.backupTarget = QString::fromLatin1(kArchive);
+        plan.spareCopy = QString::fromLatin1(kSpareArchive);
     }
-
     // Each upgrade starts clean: an earlier one may have ended while the camera was flashing.
     upgrade_finish_flag = 0;
-    connect(tcpClient, &DeviceSession::socketError, this, &MainWindow::displayError, Qt::UniqueConnection);
+    camera_upgrade = new CameraUpgrade(plan, tcpClient, this);
+    connect(camera_upgrade, &CameraUpgrade::stepChanged, this, &MainWindow::show_upgrade_step);
+    connect(camera_upgrade, &CameraUpgrade::hashProgress, this, [this](qint64 done, qint64 total) {
+        ui->progressBar->setMaximum(100);
+        ui->progressBar->setValue(total > 0 ? int(done * 100 / total) : 100);
+    });
+    connect(camera_upgrade, &CameraUpgrade::mismatchFound, this, &MainWindow::ask_about_mismatch);
+    connect(camera_upgrade, &CameraUpgrade::finished, this, &MainWindow::show_upgrade_verdict);
+    // One upgrade at a time, and the record layout stays until it ends.
+    ui->upgrade_Button->setEnabled(false);
+    ui->worktype_comboBox->setEnabled(false);
+    camera_upgrade->start();
+}
 
-    if (auto_backup) {
+void MainWindow::show_upgrade_step(UpgradeStep step)
+{
+    switch (step) {
+    case UpgradeStep::Checking:
+        break;
+    case UpgradeStep::Hashing:
+        ui->label_6->setText(tr("checking file..."));
+        break;
+    case UpgradeStep::BackupConnecting:
         auto_backup_active = true;
         ui->backup_ip_lineEdit->setText(ui->upgrade_ip_lineEdit->text());
         tcp_op = 3;
-        if (!is_valid_host_ip(ui->backup_ip_lineEdit->text()))
-            QMessageBox::warning(this, tr("Warning"), tr("Network information fill in error"),
-                                 QMessageBox::Ok);
         ui->label_23->setText(tr("connecting..."));
         ui->label_4->setText(tr("connecting..."));
-        if (!open_device_connection(ui->backup_ip_lineEdit->text())) {
-            ui->label_23->setText(tr("timed out"));
-            ui->label_4->setText(tr("timed out"));
-            return;
-        }
+        break;
+    case UpgradeStep::BackingUp:
+        connect_flag = true;
         ui->label_23->setText(tr("connected"));
         ui->label_4->setText(tr("connected"));
-        tcpClient->backup(QString(), QString::fromLatin1(kSpareArchive));
         ui->label_23->setText(tr("start backup"));
         ui->label_6->setText(tr("start backup"));
+        break;
+    case UpgradeStep::Connecting:
+        connect_flag = false;
+        progress_value = 0;
+        tcp_op = 2;
+        ui->label_4->setText(tr("connecting..."));
+        ui->query_Button->setEnabled(false);
+        break;
+    case UpgradeStep::Querying:
+        show_upgrade_tab_connected();
+        query_mode = query_mode == 1 ? 2 : 0;
+        break;
+    case UpgradeStep::Requesting:
+        ui->progressBar->setMaximum(100);
+        ui->progressBar->setValue(10);
+        break;
+    case UpgradeStep::Uploading:
+        upgrading = true;
+        ui->label_6->setText(tr("transmitting..."));
+        break;
+    case UpgradeStep::Verifying:
+        upgrading = true;
+        ui->label_6->setText(tr("receive file finish"));
+        ui->progressBar->setMaximum(100);
+        ui->progressBar->setValue(70);
+        break;
+    case UpgradeStep::Flashing:
+        upgrading = true;
+        upgrade_finish_flag = 1;
+        ui->label_6->setText(tr("file verify succeed upgradeing..."));
+        ui->progressBar->setMaximum(100);
+        ui->progressBar->setValue(85);
+        break;
     }
-    delay_ms(1000);
+}
 
-    connect_device();
-    tcp_op = 2;
-    query_mode = query_mode == 1 ? 2 : 0;
-    tcpClient->query(false);
-    ui->upgrade_Button->setEnabled(false);
-    ui->worktype_comboBox->setEnabled(false);
-    delay_ms(200);
+// The file name does not suit this camera's own version report and verify is off: the operator decides while
+// the connection waits.
+void MainWindow::ask_about_mismatch()
+{
+    const QPointer<CameraUpgrade> upgrade = camera_upgrade;
+    if (work_type == 2)
+        qDebug() << upgrade->plan().image.name;
+    const bool go_on =
+        QMessageBox::warning(this, tr("Warning"),
+                             tr("Upgrade file type does not match, whether to continue to Upgrade?"),
+                             QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::NoButton) == QMessageBox::Ok;
+    // The camera may have gone while the box was open; its verdict has then been shown.
+    if (!upgrade || upgrade != camera_upgrade)
+        return;
+    if (go_on)
+        upgrade->proceed();
+    else
+        upgrade->decline();
+}
 
-    if (upgrade_file_type == 4) {
-        if (work_type == 2)
-            qDebug() << name;
-        if (!mtd_name_matches_device(work_type, name, model_name, soc_version_letter)) {
-            bool go_on = false;
-            if (!verify) {
-                go_on = QMessageBox::warning(
-                            this, tr("Warning"),
-                            tr("Upgrade file type does not match, whether to continue to Upgrade?"),
-                            QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::NoButton) == QMessageBox::Ok;
-            } else {
-                QMessageBox::information(this, QStringLiteral("Information"),
-                                         tr("Upgrade file type does not match"), QMessageBox::Ok);
-            }
-            if (!go_on) {
-                ui->upgrade_filename_lineEdit->clear();
-                ui->upgrade_Button->setEnabled(true);
-                ui->worktype_comboBox->setEnabled(true);
-                close_connection();
-                ui->label_4->setText(tr("disconnect"));
-                ui->label_6->setText(tr("disconnect"));
-                return;
-            }
-        }
-    }
-
-    QFile firmware(file_name);
-    if (!firmware.open(QIODevice::ReadOnly)) {
-        QMessageBox::warning(this, tr("Warning"), tr("Open file failed"), QMessageBox::Ok);
-        close_connection();
+void MainWindow::show_upgrade_verdict(const Verdict& verdict, UpgradeStep step)
+{
+    camera_upgrade->deleteLater();
+    camera_upgrade = nullptr;
+    // Every end of an upgrade, whatever it was, lets the language change again.
+    upgrading = false;
+    ui->upgrade_Button->setEnabled(true);
+    ui->worktype_comboBox->setEnabled(true);
+    if (verdict.outcome == Outcome::Done) {
+        connect_flag = false;
         ui->label_4->setText(tr("disconnect"));
-        ui->textEdit->clear();
+        ui->progressBar->setMaximum(100);
+        ui->progressBar->setValue(98);
+        end_upgrade();
+        start_upgrade_countdown();
         return;
     }
-    firmware.close();
-    const QByteArray md5 = hash_firmware(file_name);
-    tcpClient->upgrade(file_name, upgrade_file_type, md5);
-    ui->progressBar->setMaximum(100);
-    ui->progressBar->setValue(10);
+    // Outcome::Flashing: displayError has seen the camera hang up while flashing, and counts down.
+    if (verdict.ok())
+        return;
+    upgrade_finish_flag = 0;
+    connect_flag = false;
+    const QString text = verdict_text(verdict);
+    if (step == UpgradeStep::BackupConnecting || step == UpgradeStep::BackingUp) {
+        // Not one byte of firmware has left: no upgrade without the promised backup.
+        auto_backup_active = false;
+        const bool unreached =
+            verdict.failure == Failure::ConnectTimedOut || verdict.failure == Failure::ConnectFailed;
+        ui->label_4->setText(unreached ? text : tr("disconnect"));
+        ui->label_23->setText(tr("backup failed"));
+        ui->label_6->setText(tr("backup failed"));
+        QMessageBox::warning(this, tr("Warning"), tr("Backup failed, the upgrade was not started"),
+                             QMessageBox::Ok);
+        return;
+    }
+    switch (verdict.failure) {
+    case Failure::NameTooLong:
+    case Failure::RefusedType:
+        QMessageBox::warning(this, tr("Warning"), text, QMessageBox::Ok);
+        ui->upgrade_filename_lineEdit->clear();
+        break;
+    case Failure::BadAddress:
+        QMessageBox::warning(this, tr("Warning"), text, QMessageBox::Ok);
+        break;
+    case Failure::FileUnreadable:
+        if (step < UpgradeStep::Uploading) {
+            QMessageBox::warning(this, tr("Warning"), text, QMessageBox::Ok);
+            ui->label_4->setText(tr("disconnect"));
+            ui->textEdit->clear();
+        } else {
+            ui->label_6->setText(text);
+            ui->label_4->setText(tr("disconnect"));
+            ui->progressBar->reset();
+            end_upgrade();
+        }
+        break;
+    case Failure::RefusedModel:
+        // This title is not translated.
+        QMessageBox::information(this, QStringLiteral("Information"), text, QMessageBox::Ok);
+        abort_upgrade();
+        break;
+    case Failure::Declined:
+        abort_upgrade();
+        break;
+    case Failure::DiskFull:
+        ui->label_6->setText(text);
+        ui->progressBar->reset();
+        break;
+    case Failure::VerifyFailed:
+    case Failure::ArmMissing:
+        ui->label_6->setText(text);
+        ui->label_4->setText(tr("disconnect"));
+        ui->progressBar->reset();
+        end_upgrade();
+        break;
+    case Failure::UpgradeFailed:
+        ui->label_6->setText(text);
+        ui->label_4->setText(tr("disconnect"));
+        end_upgrade();
+        break;
+    case Failure::ConnectTimedOut:
+    case Failure::ConnectFailed:
+    case Failure::NoAnswer:
+    case Failure::TimedOut:
+        ui->query_Button->setEnabled(true);
+        ui->label_4->setText(text);
+        break;
+    case Failure::Dropped:   // displayError has shown the broken connection
+    case Failure::Cancelled: // another conversation took the connection over
+        break;
+    case Failure::None:
+    case Failure::NotConnected:
+    case Failure::UnexpectedStatus:
+    case Failure::BackupFailed:
+    case Failure::ArchiveRefused:
+    case Failure::ArchiveBroken:
+    case Failure::ArchiveMismatch:
+    case Failure::CannotWrite:
+    case Failure::RestoreFailed:
+    case Failure::NotBack:
+        ui->label_4->setText(tr("disconnect"));
+        end_upgrade();
+        break;
+    }
+}
+
+// The operator or verify declined an image that does not suit the camera.
+void MainWindow::abort_upgrade()
+{
+    ui->upgrade_filename_lineEdit->clear();
+    connect_flag = false;
+    ui->label_4->setText(tr("disconnect"));
+    ui->label_6->setText(tr("disconnect"));
+}
+
+// Before another conversation takes the connection over.
+void MainWindow::cancel_upgrade()
+{
+    if (camera_upgrade)
+        camera_upgrade->cancel();
+}
+
+void MainWindow::end_upgrade()
+{
+    ui->upgrade_Button->setEnabled(true);
+    ui->worktype_comboBox->setEnabled(true);
+    ui->textEdit->clear();
+    ui->upgrade_Button->setFocus(Qt::OtherFocusReason);
+    refill_upgrade_type_list();
 }
 
 void MainWindow::start_upgrade_countdown()
 {
-    // One count-down at a time: a second 'U' 7 replaces the first instead of adding a timer that never stops.
+    // One count-down at a time: a second end replaces the first instead of adding a timer that never stops.
     delete upgrade_timer;
     upgrade_timer = new QTimer(this);
-    upgrade_timer->setInterval(upgrade_file_type == 4 ? 73000 : 20000);
+    upgrade_timer->setInterval(reboot_wait_ms(upgrade_file_type));
     connect(upgrade_timer, &QTimer::timeout, this, &MainWindow::upgrade_success);
     upgrade_timer->start();
     upgrade_finish_flag = 0;
@@ -290,7 +414,7 @@ void MainWindow::on_query_Button_clicked()
 {
     if (rollout_tab->refuseBusy(ui->upgrade_ip_lineEdit->text()))
         return;
-    if (connect_flag && tcp_op == 2) {
+    if (camera_upgrade || (connect_flag && tcp_op == 2)) {
         qDebug() << "connect_flag == true";
         return;
     }
@@ -302,8 +426,7 @@ void MainWindow::on_query_Button_clicked()
         qDebug() << "已连接";
         return;
     }
-    connect_device();
     query_mode = 1;
     tcp_op = 1;
-    tcpClient->query(true);
+    connect_device();
 }

@@ -6,6 +6,7 @@
 #include <QtTest>
 
 #include "camsimrun.h"
+#include "devicecommand.h"
 #include "discoveryclient.h"
 
 namespace
@@ -136,6 +137,114 @@ private slots:
             received("CAMERA_FLICKER" + ids) + received("CONFIGNET" + ids) + received("CAMERA_REBOOT" + ids),
             QStringList({"CAMERA_FLICKER" + ids + "\nstatus=open", "CAMERA_FLICKER" + ids + "\nstatus=close",
                          config.arg("198.18.0.1"), config.arg("198.20.0.1"), "CAMERA_REBOOT" + ids}));
+    }
+
+    // Replies waiting in the sockets when a new search goes out answered the one before: never listed.
+    void staleRepliesNotListed()
+    {
+        Client mine;
+        QCOMPARE(mine.client.open(kTool), DiscoveryClient::OpenResult::Ok);
+        const QString stale = QString(32, 'E');
+        forge({"REPLY OK \r\nClient ID:" + mine.client.clientId() + "\r\nDevice ID:" + stale +
+               "\r\nUptime=1\r\nDHCP=0\r\nIP=198.18.9.9\r\nMASK=255.254.0.0\r\nGATEWAY=198.18.0.1\r\nMAC=x"});
+        QThread::msleep(50); // arrived, and not read: no event loop ran
+        mine.client.search();
+        QTRY_COMPARE_WITH_TIMEOUT(mine.found.size(), cameras().size(), 15000);
+        QTest::qWait(300);
+        for (const Dev_info& d : qAsConst(mine.found))
+            QVERIFY(d.device_id != stale);
+    }
+
+    // One command to one camera: how it is found, what goes out, and the outcome reported.
+    void deviceCommand_data()
+    {
+        QTest::addColumn<QString>("how");    // "id", "address" (search first) or "send"
+        QTest::addColumn<QString>("target"); // camera index, or the Device ID / address as given
+        QTest::addColumn<int>("action");
+        QTest::addColumn<int>("outcome");
+        QTest::addColumn<QString>(
+            "sent"); // head of the command camsim receives; "" when nothing at all goes out
+        using A = DeviceCommand::Action;
+        using O = DeviceCommand::Outcome;
+        QTest::newRow("Device ID in lower case")
+            << "id"
+            << "lower 0" << int(A::FlickerOn) << int(O::Acknowledged) << "CAMERA_FLICKER";
+        QTest::newRow("by address") << "address"
+                                    << "2" << int(A::Reboot) << int(O::Acknowledged) << "CAMERA_REBOOT";
+        QTest::newRow("refused: another camera's address")
+            << "send"
+            << "4" << int(A::ConfigNet) << int(O::Refused) << "CONFIGNET";
+        QTest::newRow("nobody has it")
+            << "id" << QString(32, '0') << int(A::Reboot) << int(O::NotFound) << "SEARCH";
+        QTest::newRow("nobody answers")
+            << "send" << QString(32, '0') << int(A::FlickerOff) << int(O::NoAnswer) << "CAMERA_FLICKER";
+        QTest::newRow("two at one address") << "address"
+                                            << "5 twice" << int(A::Reboot) << int(O::Ambiguous) << "SEARCH";
+        QTest::newRow("31 characters")
+            << "id" << QString(31, 'A') << int(A::Reboot) << int(O::InvalidDeviceId) << "";
+        QTest::newRow("33 characters")
+            << "send" << QString(33, 'A') << int(A::Reboot) << int(O::InvalidDeviceId) << "";
+        QTest::newRow("settings break a rule")
+            << "send"
+            << "6 bad" << int(A::ConfigNet) << int(O::InvalidSettings) << "";
+    }
+    void deviceCommand()
+    {
+        QFETCH(QString, how);
+        QFETCH(QString, target);
+        QFETCH(int, action);
+        QFETCH(int, outcome);
+        QFETCH(QString, sent);
+        Client mine;
+        QCOMPARE(mine.client.open(kTool), DiscoveryClient::OpenResult::Ok);
+        const QJsonArray all = cameras();
+        const int index = target.size() < 16 ? target.section(' ', 0, 0).toInt() : -1;
+        const QJsonObject cam = index >= 0 ? all.at(index).toObject() : QJsonObject();
+        Dev_info known;
+        known.device_id = index >= 0 ? cam["device_id"].toString() : target;
+        known.ipaddr = cam["address"].toString();
+        known.macaddr = cam["mac"].toString();
+        discovery::NetworkSettings settings;
+        settings.ipaddr = all.at(index == 4 ? 5 : 4)["address"].toString();
+        settings.netmask = "255.254.0.0";
+        settings.gateway = target.endsWith("bad") ? "198.20.0.1" : "198.18.0.1";
+        settings.fdns = "198.18.0.1";
+        const char* mac[] = {"02", "5A", "C3", "AB", "CD", "EF"};
+        std::copy(std::begin(mac), std::end(mac), settings.mac);
+
+        const int before = CamsimRun(qEnvironmentVariable("SIMLAN_EVENTS")).events("udp_in").size();
+        DeviceCommand command(&mine.client);
+        QList<int> outcomes;
+        connect(&command, &DeviceCommand::finished, [&](DeviceCommand::Outcome o) { outcomes << int(o); });
+        connect(&command, &DeviceCommand::found, [&](const Dev_info& camera) {
+            QCOMPARE(camera.device_id, known.device_id); // the camera's own, whatever case was asked for
+            command.send(camera, DeviceCommand::Action(action), settings);
+        });
+        if (how == "send")
+            command.send(known, DeviceCommand::Action(action), settings);
+        else if (how == "address")
+            command.findByAddress(known.ipaddr);
+        else
+            command.findByDeviceId(target.startsWith("lower") ? known.device_id.toLower() : known.device_id);
+        if (target.endsWith("twice"))
+            QTimer::singleShot(100, [&] {
+                forge({"REPLY OK \r\nClient ID:" + mine.client.clientId() +
+                       "\r\nDevice ID:" + QString(32, 'D') + "\r\nUptime=1\r\nDHCP=0\r\nIP=" + known.ipaddr +
+                       "\r\nMASK=255.254.0.0\r\nGATEWAY=x"});
+            });
+        QTRY_VERIFY_WITH_TIMEOUT(!outcomes.isEmpty(), 10000);
+        QTest::qWait(200);
+        QCOMPARE(outcomes, QList<int>{outcome});
+        QStringList heads;
+        for (const QJsonObject& e :
+             CamsimRun(qEnvironmentVariable("SIMLAN_EVENTS")).events("udp_in").mid(before))
+            if (e["to"] == "group")
+                heads << e["text"].toString().section('\n', 0, 0).section('\r', 0, 0);
+        heads.removeAll("SEARCH * UPGRADE");
+        QCOMPARE(heads.join(' '), sent == "SEARCH" ? QString() : sent);
+        if (sent.isEmpty())
+            QCOMPARE(CamsimRun(qEnvironmentVariable("SIMLAN_EVENTS")).events("udp_in").size(), before);
+        QTest::qWait(400); // a rebooted camera is back
     }
 
     // Invented Device IDs from any host that saw a search: the list stops at 4096.

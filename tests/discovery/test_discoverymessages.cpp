@@ -2,6 +2,8 @@
 #include <QtTest>
 
 #include "discoverymessages.h"
+#include "settingsrules.h"
+#include "validators.h"
 
 using namespace discovery;
 
@@ -84,6 +86,33 @@ private slots:
                  fields);
     }
 
+    // A field keeps 64 characters and loses the 65th; identifiers are cut at 32.
+    void fieldLimits_data()
+    {
+        QTest::addColumn<int>("length");
+        QTest::addColumn<int>("kept");
+        QTest::newRow("last kept whole") << 64 << 64;
+        QTest::newRow("first cut") << 65 << 64;
+    }
+    void fieldLimits()
+    {
+        QFETCH(int, length);
+        QFETCH(int, kept);
+        const QString value(length, '7');
+        const Dev_info r = parseDatagram(reply("Uptime=1\r\nDHCP=0\r\nIP=" + value + "\r\nMASK=" + value +
+                                               "\r\nGATEWAY=" + value + "\r\nMAC=x\r\nFDNS=" + value)
+                                             .toUtf8(),
+                                         "Day")
+                               .record;
+        QCOMPARE(QList<int>({r.ipaddr.size(), r.netmask.size(), r.gateway.size(), r.fdns.size()}),
+                 QList<int>({kept, kept, kept, kept}));
+        const Dev_info ids =
+            parseDatagram(("SUCCEED *\nClient ID:" + kClient + "X\nDevice ID:" + kDevice + "Y").toUtf8(),
+                          "Day")
+                .record;
+        QCOMPARE(ids.client_id + ids.device_id, kClient + kDevice);
+    }
+
     // A reply without its keys must not store the rest of the datagram in its fields.
     void fieldsStayShort()
     {
@@ -106,6 +135,117 @@ private slots:
             QCOMPARE(parseDatagram(reply(QString("Uptime=%1\r\nDHCP=0").arg(row.first)).toUtf8(), "Day")
                          .record.uptime,
                      row.second);
+    }
+
+    // Each rule at its last accepted and first refused value.
+    void textRules_data()
+    {
+        QTest::addColumn<QString>("rule");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("valid");
+        const auto rows = [](const char* rule, const QList<QPair<const char*, bool>>& cases) {
+            for (const auto& c : cases)
+                QTest::addRow("%s '%s'", rule, qPrintable(QString(c.first).replace('\n', "\\n")))
+                    << QString(rule) << QString(c.first) << c.second;
+        };
+        rows("host", {{"0.1.2.3", true},
+                      {"1.2.3.1", true},
+                      {"1.2.3.0", false},
+                      {"1.2.3.254", true},
+                      {"1.2.3.255", false},
+                      {"254.2.3.4", true},
+                      {"255.2.3.4", false},
+                      {"1.2.3.256", false},
+                      {"001.2.3.4", true},
+                      {"0001.2.3.4", false},
+                      {"1.2.3", false},
+                      {"1.2.3.4.5", false},
+                      {"1.2.3.4 ", false},
+                      {"", false}});
+        rows("netmask", {{"0.0.0.0", true},
+                         {"128.0.0.0", true},
+                         {"255.255.255.254", true},
+                         {"255.255.255.255", false},
+                         {"255.255.255.253", false},
+                         {"255.254.0.0", true},
+                         {"255.255.0.255", false},
+                         {"255.255.255", false}});
+        rows("MAC tail", {{"a1:B2:c3", true},
+                          {"FF:FF:FF", true},
+                          {"A1:B2", false},
+                          {"A1-B2-C3", false},
+                          {"G1:B2:C3", false},
+                          {"A1:B2:C3:", false},
+                          {"A1:B2:C34", false}});
+        rows("Device ID", {{"ABCDEF0123456789ABCDEF0123456789", true},
+                           {"!~ABCDEF0123456789ABCDEF01234567", true},
+                           {"ABCDEF0123456789ABCDEF012345678", false},
+                           {"ABCDEF0123456789ABCDEF0123456789A", false},
+                           {"ABCDEF0123456789 BCDEF0123456789", false},
+                           {"ABCDEF0123456789\nBCDEF0123456789", false},
+                           {"ABCDEF0123456789\x7f"
+                            "BCDEF0123456789",
+                            false}});
+    }
+    void textRules()
+    {
+        QFETCH(QString, rule);
+        QFETCH(QString, text);
+        QFETCH(bool, valid);
+        const bool result = rule == "host"       ? validators::isValidHostIp(text)
+                            : rule == "netmask"  ? validators::isValidNetmask(text)
+                            : rule == "MAC tail" ? validators::isValidMacTail(text)
+                                                 : isValidDeviceId(text);
+        QCOMPARE(result, valid);
+    }
+
+    // The Set button's rules, shared by the window and the command line: the first rule broken, in order.
+    void settingsRules_data()
+    {
+        QTest::addColumn<QString>("form"); // dhcp ip netmask gateway dns mac4 mac5 mac6, "-" empty
+        QTest::addColumn<bool>("openAllowed");
+        QTest::addColumn<int>("fault");
+        using F = SettingsFault;
+        const auto row = [](const char* name, const char* form, F fault, bool open = false) {
+            QTest::newRow(name) << QString(form) << open << int(fault);
+        };
+        row("manual", "0 192.168.1.10 255.255.255.0 192.168.1.1 8.8.8.8 a1 B2 c3", F::None);
+        row("every field wrong: address first", "0 192.168.1.0 255.0.255.0 1.1.1.255 x a1 b2 c3", F::Address);
+        row("netmask before gateway", "0 192.168.1.10 255.0.255.0 1.1.1.255 x a1 b2 c3", F::Netmask);
+        row("gateway before DNS", "0 192.168.1.10 255.255.255.0 192.168.1.255 x a1 b2 c3", F::Gateway);
+        row("DNS empty", "0 192.168.1.10 255.255.255.0 192.168.1.1 - a1 b2 c3", F::Dns);
+        row("DNS empty, left to the camera", "0 192.168.1.10 255.255.255.0 192.168.1.1 - a1 b2 c3", F::None,
+            true);
+        row("gateway last inside", "0 10.0.0.5 255.255.255.252 10.0.0.6 8.8.8.8 a1 b2 c3", F::None);
+        row("gateway first outside", "0 10.0.0.5 255.255.255.252 10.0.0.8 8.8.8.8 a1 b2 c3",
+            F::GatewayOutsideSubnet);
+        row("MAC tail not hex", "0 192.168.1.10 255.255.255.0 192.168.1.1 8.8.8.8 a1 g2 c3", F::MacTail);
+        row("DHCP ignores addresses", "1 x y z - A1 B2 C3", F::None);
+        row("DHCP, tail still checked", "1 x y z - A1 B2 C", F::MacTail);
+        row("no gateway", "0 192.168.1.10 255.255.255.0 - 8.8.8.8 a1 b2 c3", F::Incomplete);
+        row("tail octet missing", "1 x y z - a1 - c3", F::Incomplete);
+        row("tail octet missing, open allowed", "1 x y z - a1 - c3", F::Incomplete, true);
+        row("tail left to the camera", "0 192.168.1.10 255.255.255.0 192.168.1.1 - - - -", F::None, true);
+        row("DHCP addresses left to the camera", "1 - - - - - - -", F::None, true);
+        row("manual address never left open", "0 - - - - - - -", F::Incomplete, true);
+    }
+    void settingsRules()
+    {
+        QFETCH(QString, form);
+        QFETCH(bool, openAllowed);
+        QFETCH(int, fault);
+        const QStringList f = form.split(' ');
+        const auto value = [&](int i) { return f.at(i) == "-" ? QString() : f.at(i); };
+        NetworkSettings settings;
+        settings.dhcpIndex = f.at(0).toInt();
+        settings.ipaddr = value(1);
+        settings.netmask = value(2);
+        settings.gateway = value(3);
+        settings.fdns = value(4);
+        for (int octet = 0; octet < 3; ++octet)
+            settings.mac[3 + octet] = value(5 + octet);
+        QCOMPARE(int(checkNetworkSettings(settings, openAllowed ? OpenFields::Allowed : OpenFields::Refused)),
+                 fault);
     }
 
     void gatewayInSubnet()

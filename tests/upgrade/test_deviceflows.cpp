@@ -1,5 +1,6 @@
-// What the window adds to the device connection: labels, progress bar, boxes, buttons and count-downs,
-// against camsim on loopback (127.0.0.100-149). The conversations themselves are test_devicesession's.
+// What the window adds to the device connection: labels, progress bar, boxes, buttons, count-downs and the
+// language lock, against camsim on loopback (127.0.0.100-149). The conversations themselves are the core's
+// (test_devicesession, test_cameraupgrade).
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -30,13 +31,14 @@ struct Rig {
     std::unique_ptr<MainWindow> window;
     QString address;
 
-    bool start(const QStringList& extra = {}, const QString& settings = kSimple)
+    bool start(const QStringList& extra = {}, const QString& settings = kSimple,
+               const QByteArray& cameras = kCameraJson)
     {
         static int host = 100;
         address = QString("127.0.0.%1").arg(host++);
         writeFile("config.ini",
                   ("[upgrade]\nlanguage=English\n" + settings + "\nipaddr=" + address).toUtf8());
-        writeFile("camera.json", kCameraJson);
+        writeFile("camera.json", cameras);
         window.reset(new MainWindow);
         window->findChild<QLineEdit*>("backup_ip_lineEdit")->setText(address);
         return camsim.start(QStringList{"--address", address, "--no-discovery", "--no-rtsp", "--no-visca",
@@ -56,8 +58,26 @@ struct Rig {
         window->findChild<QLineEdit*>("upgrade_filename_lineEdit")->setText(dir.file(name));
     }
     void click(const char* button) { window->findChild<QPushButton*>(button)->click(); }
+    bool upgradeEnabled() const { return window->findChild<QPushButton*>("upgrade_Button")->isEnabled(); }
     int progress() const { return window->findChild<QProgressBar*>("progressBar")->value(); }
     DeviceSession* session() const { return window->findChild<DeviceSession*>(); }
+    // Whether the language can change: the Chinese texts replace the English ones.
+    bool languageChanges() const
+    {
+        auto* languages = window->findChild<QComboBox*>("language_comboBox");
+        languages->setCurrentIndex(0);
+        emit languages->activated(0);
+        return window->findChild<QPushButton*>("upgrade_Button")->text() == QString::fromUtf8("升级");
+    }
+    // The types of the records the camera at `at` received.
+    QString requests(const QString& at) const
+    {
+        QStringList types;
+        for (const QJsonObject& e : camsim.events("record_in"))
+            if (e["cam"] == at)
+                types << e["type"].toString();
+        return types.join(' ');
+    }
     // Intervals of the running count-downs; a non-zero `due` makes them end that soon.
     QList<int> countdowns(int due = 0) const
     {
@@ -100,6 +120,8 @@ private slots:
             << QStringList{"--fault drop-upload=1000", "SOC", "a_SOC.pkg", gone, gone, "-1", ""};
         QTest::newRow("dropped while flashing")
             << QStringList{"--fault drop-after-verify", "SOC", "a_SOC.pkg", flashing, gone, "98", "20000"};
+        QTest::newRow("no version answer") << QStringList{
+            "--fault version-delay=12000", "SOC", "a_SOC.pkg", "waiting upgrade start", "timed out", "0", ""};
     }
     void upgradeShown()
     {
@@ -110,20 +132,111 @@ private slots:
                           QString("mode=Full\nverify=true\nmodel_type=%1\ntype=%2").arg(!type2).arg(row[1])));
         rig.choose(row[2]);
         rig.click("upgrade_Button");
-        QTRY_COMPARE_WITH_TIMEOUT(rig.text("label_6"), row[3], 5000);
-        QTRY_VERIFY(rig.window->findChild<QPushButton*>("upgrade_Button")->isEnabled());
+        QVERIFY(!rig.upgradeEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(rig.upgradeEnabled(), 15000);
+        QCOMPARE(rig.text("label_6"), row[3]);
         QCOMPARE(rig.text("label_4"), row[4]);
         QCOMPARE(rig.progress(), row[5].toInt());
         QCOMPARE(rig.countdowns(), row[6].isEmpty() ? QList<int>() : QList<int>{row[6].toInt()});
         QVERIFY(rig.answers.texts().isEmpty());
         const QJsonObject request = rig.camsim.events("record_in").value(1);
-        QCOMPARE(request["name"].toString(), row[2]);
-        QCOMPARE(request["param"].toInt(), QStringList({"SOC", "ARM", "SOC&ARM", "MTD"}).indexOf(row[1]) + 1);
-        if (row[0].contains("drop-upload")) {
-            // The broken connection is gone: the next query connects again.
-            rig.click("query_Button");
-            QTRY_COMPARE(rig.camsim.events("record_in").size(), 3);
+        QCOMPARE(request["name"].toString(), row[0].contains("version-delay") ? QString() : row[2]);
+        // Every end of an upgrade lets the language change again.
+        QVERIFY(rig.languageChanges());
+        // A broken connection after the end is an ordinary one, never a camera flashing: no second
+        // count-down.
+        emit rig.session()->socketError(QAbstractSocket::RemoteHostClosedError, "closed");
+        QCOMPARE(rig.countdowns(), row[6].isEmpty() ? QList<int>() : QList<int>{row[6].toInt()});
+    }
+
+    // While an upgrade runs the language stays and the Query button asks nothing; Backup takes the one
+    // connection over, ending the upgrade, and the language is free again.
+    void lockedWhileUpgrading()
+    {
+        Rig rig;
+        QVERIFY(rig.start({"--fault", "slow-link=100000"}, kSimple + "type=SOC"));
+        rig.choose("IPC200_SOC_t.pkg", QByteArray(400000, 'f'));
+        rig.click("upgrade_Button");
+        QTRY_COMPARE(rig.text("label_6"), QString("transmitting..."));
+        QVERIFY(!rig.languageChanges());
+        rig.click("query_Button");
+        rig.click("backup_pushButton");
+        QVERIFY(rig.upgradeEnabled());
+        QVERIFY(rig.languageChanges());
+        QTRY_COMPARE(rig.requests(rig.address), QString("Q U B"));
+        QVERIFY(rig.camsim.events("file_received").isEmpty());
+        // A window closed in the middle of an upload takes the upgrade and its connection along. (The
+        // language change set the form's entries back.)
+        rig.window->findChild<QLineEdit*>("upgrade_ip_lineEdit")->setText(rig.address);
+        rig.choose("IPC200_SOC_t.pkg", QByteArray(400000, 'f'));
+        rig.click("upgrade_Button");
+        QTRY_COMPARE(rig.requests(rig.address), QString("Q U B Q U"));
+        rig.window.reset();
+    }
+
+    // The core's guards as the window shows them. Camera A (model X1) is asked first; camera B answers its
+    // version late, or backs up slowly or not at all. verify | auto_backup | B's faults | file | answer to
+    // the question | boxes | label_23 | B's requests | data.tar.gz afterwards
+    void guards_data()
+    {
+        QTest::addColumn<QStringList>("row");
+        const char* previous = "previous";
+        QTest::newRow("MTD of camera A, verify on") << QStringList{
+            "true", "false", "version-delay=600", "fw_X1.img", "", "Upgrade file type does not match", "",
+            "Q",    previous};
+        QTest::newRow("MTD of camera A, asked, declined") << QStringList{
+            "false",     "false",  "version-delay=600",
+            "fw_X1.img", "Cancel", "Upgrade file type does not match, whether to continue to Upgrade?",
+            "",          "Q",      previous};
+        QTest::newRow("MTD of camera A, asked, accepted") << QStringList{
+            "false",     "false", "version-delay=600",
+            "fw_X1.img", "Ok",    "Upgrade file type does not match, whether to continue to Upgrade?",
+            "",          "Q U",   previous};
+        QTest::newRow("slow automatic backup")
+            << QStringList{"true",          "true",  "backup-delay=1200", "x_SOC.pkg", "", "",
+                           "start receive", "B Q U", "settings of B"};
+        QTest::newRow("failing automatic backup")
+            << QStringList{"true",          "true", "backup-fail",
+                           "x_SOC.pkg",     "",     "Backup failed, the upgrade was not started",
+                           "backup failed", "B",    previous};
+    }
+    void guards()
+    {
+        QFETCH(QStringList, row);
+        Rig rig;
+        const QString b = "127.0.0.149";
+        const QByteArray cameras = "[{\"version\": \"V1.0.0A MODEL: X1.R1\"}, {\"version\": \"V1.0.0B MODEL: "
+                                   "Z9.R1\", \"archive_text\": \"settings of B\"}]";
+        QVERIFY(rig.start({"--cameras", "2", "--address", b, "--fault", "1:" + row[2]},
+                          QString("mode=Simple\nmodel_type=true\nverify=%1\nauto_backup=%2\ntype=%3")
+                              .arg(row[0], row[1], row[3].endsWith(".img") ? "MTD" : "SOC"),
+                          cameras));
+        QVERIFY(writeFile("data.tar.gz", "previous"));
+        rig.click("query_Button");
+        QTRY_COMPARE(rig.text("label_4"), QString("disconnect"));
+        rig.window->findChild<QLineEdit*>("upgrade_ip_lineEdit")->setText(b);
+        rig.answers.setAnswer(row[4] == "Cancel" ? QMessageBox::Cancel : QMessageBox::Ok);
+        rig.choose(row[3]);
+        rig.click("upgrade_Button");
+        QTRY_VERIFY_WITH_TIMEOUT(rig.upgradeEnabled(), 10000);
+        QTest::qWait(200);
+        QCOMPARE(rig.answers.texts().join('|'), row[5]);
+        if (!row[6].isEmpty())
+            QCOMPARE(rig.text("label_23"), row[6]);
+        QCOMPARE(rig.requests(b), row[7]);
+        QCOMPARE(rig.camsim.events("file_received").size(), row[7].endsWith('U') ? 1 : 0);
+        QCOMPARE(readFile("data.tar.gz"), row[8].toUtf8());
+        if (row[7] == "B") {
+            QCOMPARE(rig.text("label_4") + rig.text("label_6"), QString("disconnectbackup failed"));
+            QVERIFY(!QFile::exists("data.tar.gz_bak"));
+        } else if (row[7] == "Q") {
+            QCOMPARE(rig.text("label_4") + rig.text("label_6"), QString("disconnectdisconnect"));
+            QCOMPARE(rig.text("upgrade_filename_lineEdit"), QString());
+        } else if (row[1] == "true" && row[7] != "B") {
+            QCOMPARE(readFile("data.tar.gz_bak"), QByteArray("previous"));
+            QCOMPARE(rig.text("label_21"), QString("exist"));
         }
+        QTRY_VERIFY(rig.languageChanges());
     }
 
     // In Full mode the report adds the partitions, and a partition upgrade carries its type; Simple keeps the
@@ -154,38 +267,25 @@ private slots:
         }
     }
 
-    void refusedBeforeSending()
+    // Refused by name or address before anything connects: the box, and the file name cleared for a name.
+    void refusedBeforeConnecting()
     {
         Rig rig;
         QVERIFY(rig.start({}, "mode=Simple\nverify=true\nmodel_type=false\ntype=SOC"));
         rig.choose("x_soc.pkg");
         rig.click("upgrade_Button");
-        rig.choose(QString(60, 'x') + "_SOC.pkg"); // longer than the name field of a TYPE2 record
+        rig.choose(QString(52, 'x') + "_SOC.pkg"); // 60 bytes: longer than the name field of a TYPE2 record
         rig.click("upgrade_Button");
         QCOMPARE(rig.answers.texts().count("Upgrade file type does not match"), 2);
         QCOMPARE(rig.text("upgrade_filename_lineEdit"), QString());
-        QVERIFY(writeFile("config.ini", "[upgrade]\nlanguage=English\nmode=Simple\nverify=true\n"
-                                        "model_type=true\ntype=MTD\nipaddr=" +
-                                            rig.address.toUtf8()));
-        rig.window.reset(new MainWindow);
-        rig.choose("fw_IPC300.img"); // another model: refused after the query
+        rig.window->findChild<QLineEdit*>("upgrade_ip_lineEdit")->setText("127.0.0");
+        rig.choose("x_SOC.pkg");
         rig.click("upgrade_Button");
-        QCOMPARE(rig.answers.titles().last(), QString("Information"));
-        QCOMPARE(rig.text("label_4"), QString("disconnect"));
+        QCOMPARE(rig.answers.texts().last(), QString("Network information fill in error"));
+        QCOMPARE(rig.text("upgrade_filename_lineEdit"), rig.dir.file("x_SOC.pkg"));
+        QVERIFY(rig.upgradeEnabled());
         QTest::qWait(100);
-        QCOMPARE(rig.camsim.events("record_in").size(), 1); // the query alone
-    }
-
-    void autoBackup()
-    {
-        Rig rig;
-        QVERIFY(rig.start({}, kSimple + "auto_backup=true\ntype=SOC"));
-        rig.choose("IPC200_SOC_t.pkg");
-        rig.click("upgrade_Button");
-        QCOMPARE(readFile("data.tar.gz"), QByteArray("the camera's settings"));
-        QCOMPARE(rig.text("label_21"), QString("exist"));
-        QTRY_COMPARE(rig.countdowns(), QList<int>{20000});
-        QVERIFY(rig.answers.texts().isEmpty());
+        QVERIFY(rig.camsim.events("tcp_open").isEmpty());
     }
 
     // button | camsim fault | label_23 | box | count-down
@@ -228,58 +328,18 @@ private slots:
         }
     }
 
-    // A second count-down replaces the first: each box shows once.
+    // A second restore count-down replaces the first: its box shows once.
     void oneCountdownOneBox()
     {
         Rig rig;
         QVERIFY(rig.start());
-        for (int twice = 0; twice < 2; ++twice) {
-            emit rig.session()->upgradeStatus(7);
-            emit rig.session()->restoreStatus(6);
-        }
-        QCOMPARE(rig.countdowns(10), (QList<int>{20000, 20000}));
-        QTRY_COMPARE(rig.answers.texts().size(), 2);
+        for (int twice = 0; twice < 2; ++twice)
+            emit rig.session()->finished(DeviceSession::Operation::Restore, Verdict());
+        QCOMPARE(rig.countdowns(10), (QList<int>{20000}));
+        QTRY_COMPARE(rig.answers.texts(), QStringList{"Restore Success"});
         QTest::qWait(200);
-        QStringList boxes = rig.answers.texts();
-        boxes.sort();
-        QCOMPARE(boxes, (QStringList{"Restore Success", "Upgrade Success"}));
-        QCOMPARE(rig.text("label_6") + rig.text("label_23"), QString("disconnectRestore Success"));
-        QCOMPARE(rig.progress(), 0);
-    }
-
-    // After a failure the camera reboots: a later broken connection is an ordinary one, not a flashing
-    // camera.
-    void finishFlagCleared()
-    {
-        for (const int status : {6, 8, int('E')}) {
-            Rig rig;
-            QVERIFY(rig.start());
-            DeviceSession* session = rig.session();
-            emit session->upgradeStatus(5);
-            if (status == 'E')
-                emit session->errorRecord();
-            else
-                emit session->upgradeStatus(status);
-            emit session->socketError(QAbstractSocket::RemoteHostClosedError, "closed");
-            QCOMPARE(rig.text("label_6"), QString("disconnect"));
-            QVERIFY(rig.countdowns().isEmpty());
-        }
-    }
-
-    // 'U' 7 stops reporting broken connections for its upgrade only, and each upgrade starts unflagged.
-    void errorReportedAgainAfterSuccess()
-    {
-        Rig rig;
-        QVERIFY(rig.start({"--cameras", "2", "--address", "127.0.0.148", "--fault", "1:drop-upload=1000"},
-                          kSimple + "type=SOC"));
-        rig.choose("IPC200_SOC_t.pkg");
-        rig.click("upgrade_Button");
-        QTRY_COMPARE(rig.countdowns(), QList<int>{20000});
-        emit rig.session()->upgradeStatus(5);
-        rig.window->findChild<QLineEdit*>("upgrade_ip_lineEdit")->setText("127.0.0.148");
-        rig.click("upgrade_Button");
-        QTRY_COMPARE(rig.text("label_6"), QString("disconnect"));
-        QCOMPARE(rig.progress(), -1);
+        QCOMPARE(rig.answers.count(), 1);
+        QCOMPARE(rig.text("label_23"), QString("Restore Success"));
     }
 
     // The bar moves 2048 for every piece of 4096 sent, against a maximum of the size plus 5 %, up to 4 GiB.
@@ -318,11 +378,11 @@ private slots:
         clock.start();
         tick.start(10);
         rig.click("upgrade_Button");
+        QTRY_COMPARE_WITH_TIMEOUT(rig.camsim.events("record_in").value(1)["data"].toString(),
+                                  QString("aa559b4e3523a6c931f08f4df52d58f2"), 20000);
         QVERIFY2(longest < 250,
                  qPrintable(QString::number(longest))); // a loaded machine may be late, not frozen
         QVERIFY(midway > 0);
-        QTRY_COMPARE(rig.camsim.events("record_in").value(1)["data"].toString(),
-                     QString("aa559b4e3523a6c931f08f4df52d58f2"));
     }
 };
 

@@ -8,6 +8,7 @@
 
 #include "camsimrun.h"
 #include "devicesession.h"
+#include "firmwareimage.h"
 #include "firmwarenames.h"
 #include "workdir.h"
 
@@ -22,6 +23,11 @@ QByteArray md5(const QByteArray& bytes)
     return QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex();
 }
 
+template <typename Enum> QString nameOf(Enum value)
+{
+    return QMetaEnum::fromType<Enum>().valueToKey(int(value));
+}
+
 // The session's reports in order; "+" marks one made while the connection was still open.
 struct Trace {
     explicit Trace(DeviceSession& s)
@@ -30,16 +36,11 @@ struct Trace {
         const auto on = [&](auto signal, const char* event) {
             QObject::connect(&s, signal, [=] { add(event); });
         };
-        on(&DeviceSession::errorRecord, "E");
         on(&DeviceSession::backupHeader, "B1");
         on(&DeviceSession::archiveSaved, "saved");
-        on(&DeviceSession::backupFailed, "failed");
-        on(&DeviceSession::streamFailed, "streamfail");
         on(&DeviceSession::socketError, "err");
-        QObject::connect(&s, &DeviceSession::upgradeStatus,
-                         [=](int status) { add(QString("U%1").arg(status)); });
-        QObject::connect(&s, &DeviceSession::restoreStatus,
-                         [=](int status) { add(QString("R%1").arg(status)); });
+        QObject::connect(&s, &DeviceSession::upgradeStep, [=](UpgradeStep step) { add(nameOf(step)); });
+        QObject::connect(&s, &DeviceSession::restoreStep, [=](RestoreStep step) { add(nameOf(step)); });
         QObject::connect(&s, &DeviceSession::versionReport, [=](const VersionReport& r) {
             report = r;
             add("Q");
@@ -50,17 +51,23 @@ struct Trace {
             if (sent == total)
                 add("P");
         });
-        QObject::connect(&s, &DeviceSession::finished,
-                         [=](DeviceSession::Operation, bool ok, const QString& why) {
-                             add(ok ? "ok" : "fail(" + why + ")");
-                             done = true;
-                         });
+        QObject::connect(&s, &DeviceSession::finished, [=](DeviceSession::Operation, const Verdict& v) {
+            add(v.ok() ? nameOf(v.outcome)
+                       : "fail(" + nameOf(v.failure) + (v.detail.isEmpty() ? "" : " ") + v.detail + ")");
+            done = true;
+        });
     }
     QStringList events;
     VersionReport report;
     qint64 lastSent = 0;
     bool done = false;
 };
+
+bool waitForConnection(DeviceSession& session)
+{
+    QSignalSpy connected(&session, &DeviceSession::connected);
+    return connected.wait(DeviceSession::ConnectTimeoutMs + 500);
+}
 
 QMap<QString, QByteArray> snapshot()
 {
@@ -109,44 +116,43 @@ private slots:
         QTest::addColumn<QString>(
             "op"); // upgrade TYPE FILE | query STATUS | [first|blocked] backup [FILE] | restore
         QTest::addColumn<QString>("events");
-        const char* upgraded = "U0+ P+ U3+ U5+ U7 ok";
+        const char* upgraded = "Uploading+ P+ Verifying+ Flashing+ Done";
         add("SOC", "", "upgrade 1 IPC200_SOC_t.pkg", upgraded);
         add("MTD TYPE2", "TYPE2", "upgrade 4 fw_IPC200.img", upgraded);
         add("partition 2", "", "upgrade 7 rootfs_v2.bin", upgraded);
         add("split records", "split-records", "upgrade 2 ARM_1.bin", upgraded);
         add("coalesced records", "TYPE2 coalesce-records", "upgrade 3 SOC_ARM.pkg", upgraded);
-        add("disk full", "disk-full", "upgrade 1 a_SOC.pkg", "U1 fail(board is not enough disk space)");
-        add("verify fails", "verify-fail", "upgrade 1 a_SOC.pkg", "U0+ P+ U3+ U6 fail(file verify fail)");
-        add("flash fails", "TYPE2 upgrade-fail", "upgrade 1 a.pkg", "U0+ P+ U3+ U5+ U8 fail(upgrade fail)");
-        add("ARM missing", "arm-missing", "upgrade 2 ARM.bin",
-            "U0+ P+ U3+ E fail(arm upgrade file not found)");
+        add("disk full", "disk-full", "upgrade 1 a_SOC.pkg", "fail(DiskFull)");
+        add("verify fails", "verify-fail", "upgrade 1 a_SOC.pkg",
+            "Uploading+ P+ Verifying+ fail(VerifyFailed)");
+        add("flash fails", "TYPE2 upgrade-fail", "upgrade 1 a.pkg",
+            "Uploading+ P+ Verifying+ Flashing+ fail(UpgradeFailed)");
+        add("ARM missing", "arm-missing", "upgrade 2 ARM.bin", "Uploading+ P+ Verifying+ fail(ArmMissing)");
         add("dropped mid-upload", "drop-upload=5000", "upgrade 1 a.pkg",
-            "U0+ err fail(The remote host closed the connection)");
-        add("dropped while flashing", "drop-after-verify", "upgrade 1 a.pkg", "U0+ P+ U3+ U5+ err ok");
-        add("file gone", "", "upgrade 1 gone.pkg", "U0+ streamfail fail(Open file failed)");
-        add("query", "", "query 10", "Q ok");
-        add("query before upgrade", "TYPE2", "query 9", "Q+ ok+");
-        add("backup", "", "backup", "B1+ saved ok");
-        add("backup TYPE2 coalesced", "TYPE2 coalesce-records", "backup", "B1+ saved ok");
-        add("backup to a chosen file", "backup-name=../x", "backup out.tgz", "B1+ saved ok");
-        add("plain name of 64", "backup-name=" + kPlainName, "backup", "B1+ saved ok");
-        add("camera fails", "backup-fail", "backup", "failed fail(camera reported a failed backup)");
-        add("camera fails, first", "backup-fail", "first backup",
-            "failed fail(camera reported a failed backup)");
-        add("wrong MD5", "backup-bad-md5", "backup", "B1+ failed fail(archive MD5 does not match)");
-        add("wrong MD5, first", "backup-bad-md5", "first backup",
-            "B1+ failed fail(archive MD5 does not match)");
+            "Uploading+ err fail(Dropped The remote host closed the connection)");
+        add("dropped while flashing", "drop-after-verify", "upgrade 1 a.pkg",
+            "Uploading+ P+ Verifying+ Flashing+ err Flashing");
+        add("file gone", "", "upgrade 1 gone.pkg", "Uploading+ fail(FileUnreadable gone.pkg)");
+        add("query", "", "query 10", "Q Done");
+        add("query before upgrade", "TYPE2", "query 9", "Q+ Done+");
+        add("backup", "", "backup", "B1+ saved Done");
+        add("backup TYPE2 coalesced", "TYPE2 coalesce-records", "backup", "B1+ saved Done");
+        add("backup to a chosen file", "backup-name=../x", "backup out.tgz", "B1+ saved Done");
+        add("plain name of 64", "backup-name=" + kPlainName, "backup", "B1+ saved Done");
+        add("camera fails", "backup-fail", "backup", "fail(BackupFailed)");
+        add("camera fails, first", "backup-fail", "first backup", "fail(BackupFailed)");
+        add("wrong MD5", "backup-bad-md5", "backup", "B1+ fail(ArchiveMismatch)");
+        add("wrong MD5, first", "backup-bad-md5", "first backup", "B1+ fail(ArchiveMismatch)");
         for (const QString& name : QStringList{"../x", "/tmp/x", "..", "", "config.ini", "logo.png",
                                                "data.tar.gz_bak", "a#b", QString(65, 'a')})
-            add(qPrintable("name " + name), "backup-name=" + name, "backup",
-                "failed fail(refused archive name or size)");
-        add("negative size", "header-size=-5", "backup", "failed fail(refused archive name or size)");
-        add("negative chunk", "chunk-length=-1", "backup", "B1+ failed fail(broken archive chunk)");
-        add("oversized chunk", "chunk-length=4096", "first backup", "B1+ failed fail(broken archive chunk)");
-        add("file cannot be opened", "", "blocked backup", "failed fail(cannot write data.tar.gz)");
-        add("restore", "TYPE2", "restore", "R3+ P+ R4+ R6 ok");
-        add("restore fails", "restore-fail", "restore", "R3+ P+ R5 fail(restore failed)");
-        add("restore, disk full", "disk-full", "restore", "R2 fail(board is not enough disk space)");
+            add(qPrintable("name " + name), "backup-name=" + name, "backup", "fail(ArchiveRefused)");
+        add("negative size", "header-size=-5", "backup", "fail(ArchiveRefused)");
+        add("negative chunk", "chunk-length=-1", "backup", "B1+ fail(ArchiveBroken)");
+        add("oversized chunk", "chunk-length=4096", "first backup", "B1+ fail(ArchiveBroken)");
+        add("file cannot be opened", "", "blocked backup", "fail(CannotWrite data.tar.gz)");
+        add("restore", "TYPE2", "restore", "Uploading+ P+ Restoring+ Done");
+        add("restore fails", "restore-fail", "restore", "Uploading+ P+ fail(RestoreFailed)");
+        add("restore, disk full", "disk-full", "restore", "fail(DiskFull)");
     }
     void conversation()
     {
@@ -170,7 +176,7 @@ private slots:
         session.setWorkType(args.contains("TYPE2") ? 2 : 1);
         Trace trace(session);
         session.connectToCamera(address);
-        QVERIFY(session.waitForConnected());
+        QVERIFY(waitForConnection(session));
         const QByteArray content = QByteArray("firmware").repeated(1250);
         QString request; // what the camera logs: type, length, status, param, name, data
         if (words[0] == "upgrade") {
@@ -199,14 +205,15 @@ private slots:
         QCOMPARE(logged.join(' '), request);
 
         const QJsonObject file = camera.events("file_received").value(0);
-        if (events.contains("U3") || events.contains("R3")) {
+        if (events.contains("Verifying") || events.contains("Restoring") ||
+            events.contains("RestoreFailed")) {
             QCOMPARE(readFile(file["path"].toString()), words[0] == "restore" ? "previous archive" : content);
             QCOMPARE(trace.lastSent, QFileInfo(file["path"].toString()).size());
         } else if (words[0] == "query") {
             QCOMPARE(trace.report.version, QString(kVersion));
             QCOMPARE(trace.report.partitions.size(), 5);
             QCOMPARE(trace.report.partitions[2].device + trace.report.partitions[2].name, "mtd2:\"rootfs\"");
-        } else if (op == "backup" && events.endsWith(" ok")) {
+        } else if (op == "backup" && events.endsWith(" Done")) {
             const bool plain = args.join(' ').contains(kPlainName);
             QCOMPARE(readFile(plain ? kPlainName : "data.tar.gz"), kArchive);
             QCOMPARE(readFile("data.tar.gz_bak"), plain ? "" : "previous archive");
@@ -229,15 +236,15 @@ private slots:
         DeviceSession session;
         Trace trace(session);
         session.connectToCamera("127.0.0.58");
-        QVERIFY(session.waitForConnected());
+        QVERIFY(waitForConnection(session));
         session.upgrade("big_SOC.pkg", 1, md5(QByteArray(8 << 20, 'f')));
-        QTRY_VERIFY(trace.events.contains("U0+"));
+        QTRY_VERIFY(trace.events.contains("Uploading+"));
         QTest::qWait(300);
         session.connectToCamera("127.0.0.59");
-        QVERIFY(session.waitForConnected());
+        QVERIFY(waitForConnection(session));
         session.backup(QString());
         QTRY_VERIFY(trace.done);
-        QCOMPARE(trace.events.last(), QString("ok"));
+        QCOMPARE(trace.events.last(), QString("Done"));
         QTest::qWait(300);
         QStringList second;
         for (const QJsonObject& e : cameras.events())
@@ -264,8 +271,8 @@ private slots:
             takenWhileBoxOpen = queued - peer->bytesToWrite();
         });
         session.connectToCamera("127.0.0.57");
-        QVERIFY(session.waitForConnected());
-        QVERIFY(camera.waitForNewConnection(1000));
+        QVERIFY(waitForConnection(session));
+        QVERIFY(camera.hasPendingConnections() || camera.waitForNewConnection(1000));
         peer = camera.nextPendingConnection();
         const auto pump = [&] {
             while (peer->bytesToWrite() < (1 << 20) && queued < (64 << 20))
@@ -297,16 +304,52 @@ private slots:
         }
     }
 
-    // An MTD image against the camera (model AB12, letter D): TYPE1 the model between "_" and ".", TYPE2 the
-    // letter after the third "V". Work type, file name, whether it suits.
+    // An MTD image against the camera (model AB12, letter D, unless a fourth cell names another model): TYPE1
+    // the model between "_" and ".", TYPE2 the letter after the third "V". Work type, file name, whether it
+    // suits.
     void mtdNameAgainstCamera()
     {
         for (const char* row :
-             {"1 fw_AB12.img 1", "1 fw_AB13.img 0", "1 fwAB12.img 0", "1 fw.x_AB12 0", "2 aVbVcVD.img 1",
-              "2 aVbVcVE.img 0", "2 aVbVDcVE.img 0", "2 aVbVD.img 0", "2 aVbVcV 0"}) {
+             {"1 fw_AB12.img 1", "1 fw_AB13.img 0", "1 fwAB12.img 0", "1 fw.x_AB12 0", "1 fw_AB12 0",
+              "1 fw_AB12.x.img 1", "1 fw_.img 0 -", "1 fw_AB12.img 0 -", "2 aVbVcVD.img 1", "2 aVbVcVE.img 0",
+              "2 aVbVDcVE.img 0", "2 aVbVD.img 0", "2 aVbVcV 0", "2 VVVD 1"}) {
             const QStringList cell = QString(row).split(' ');
-            QVERIFY2(mtd_name_matches_device(cell[0].toInt(), cell[1], "AB12", "D") == (cell[2] == "1"), row);
+            const QString model = cell.value(3, "AB12") == "-" ? QString() : cell.value(3, "AB12");
+            QVERIFY2(mtd_name_matches_device(cell[0].toInt(), cell[1], model, "D") == (cell[2] == "1"), row);
         }
+    }
+
+    // The record's name field holds 255 bytes in TYPE1 and 59 in TYPE2, then its NUL, counted in the local
+    // 8-bit encoding; a name that fits is carried whole and the MD5 text follows at its own offset.
+    void nameFieldLimits_data()
+    {
+        QTest::addColumn<int>("workType");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("fits");
+        QTest::newRow("TYPE1 255") << 1 << QString(255, 'n') << true;
+        QTest::newRow("TYPE1 256") << 1 << QString(256, 'n') << false;
+        QTest::newRow("TYPE1 254 characters, 255 bytes") << 1 << QString(253, 'n') + "é" << true;
+        QTest::newRow("TYPE1 255 characters, 256 bytes") << 1 << QString(254, 'n') + "é" << false;
+        QTest::newRow("TYPE2 59") << 2 << QString(59, 'n') << true;
+        QTest::newRow("TYPE2 60") << 2 << QString(60, 'n') << false;
+        QTest::newRow("TYPE2 59 characters, 60 bytes") << 2 << QString(58, 'n') + "é" << false;
+    }
+    void nameFieldLimits()
+    {
+        QFETCH(int, workType);
+        QFETCH(QString, name);
+        QFETCH(bool, fits);
+        const RecordLayout& layout = *layout_for_work_type(workType);
+        QCOMPARE(name_fits(layout, name), fits);
+        QCOMPARE(FirmwareImage(name, 1).fitsRecord(workType), fits);
+        if (!fits)
+            return;
+        const QByteArray bytes = name.toLocal8Bit();
+        const QByteArray request = upgrade_request(layout, 1, 1, bytes, md5("x"));
+        QCOMPARE(request.size(), layout.size);
+        QCOMPARE(request.mid(layout.name_offset, layout.name_size),
+                 bytes + QByteArray(layout.name_size - bytes.size(), '\0'));
+        QCOMPARE(request.mid(layout.data_offset, 33), md5("x") + '\0');
     }
 
     // The letter and the model a version report gives; without a model the previous one stays.

@@ -177,6 +177,7 @@ void DeviceSession::handleRecord(const record::Record& request)
             beginUpload(Upload::Firmware, request);
         break;
     case 'B':
+        queuePause(faults.backupDelayMs);
         if (faults.backupFail)
             queueRecord('B', 4);
         else
@@ -306,6 +307,7 @@ void DeviceSession::answerVersion(const record::Record& request)
         version = version.left(record::nameSize(writeLayout) - 1);
         partitions = partitions.left(record::kDataSize - 1);
     }
+    queuePause(faults.versionDelayMs);
     queueRecord('Q', request.status, partitions.size(), version, partitions);
 }
 

@@ -30,6 +30,8 @@ QStringList faultNames()
             "backup-bad-md5",
             "restore-fail",
             "slow-link=BPS",
+            "version-delay=MS",
+            "backup-delay=MS",
             "split-records",
             "coalesce-records",
             "other-layout",
@@ -38,7 +40,9 @@ QStringList faultNames()
             "chunk-length=N",
             "header-size=N",
             "reply=truncated|nul|missing-keys|short-mac",
-            "reply-mode=multicast|unicast|both"};
+            "reply-mode=multicast|unicast|both",
+            "refuse-config",
+            "config-not-applied"};
 }
 
 QString applyFault(Faults& f, const QString& name, const QString& value, bool hasValue)
@@ -73,6 +77,10 @@ QString applyFault(Faults& f, const QString& name, const QString& value, bool ha
         flag = &f.otherLayout;
     else if (name == "unterminated-text")
         flag = &f.unterminatedText;
+    else if (name == "refuse-config")
+        flag = &f.refuseConfig;
+    else if (name == "config-not-applied")
+        flag = &f.configNotApplied;
     if (flag) {
         *flag = parseBool(value, hasValue, &ok);
         return ok ? QString() : QString("fault %1: expected a boolean, got \"%2\"").arg(name, value);
@@ -86,6 +94,11 @@ QString applyFault(Faults& f, const QString& name, const QString& value, bool ha
         f.slowLink = value.toLongLong(&ok);
         if (!ok || f.slowLink < 0)
             return QString("fault slow-link: expected bytes per second, got \"%1\"").arg(value);
+    } else if (name == "version-delay" || name == "backup-delay") {
+        int& delay = name == "version-delay" ? f.versionDelayMs : f.backupDelayMs;
+        delay = value.toInt(&ok);
+        if (!ok || delay < 0)
+            return QString("fault %1: expected milliseconds, got \"%2\"").arg(name, value);
     } else if (name == "backup-name") {
         f.hostileBackupName = true;
         f.backupName = value;

@@ -22,6 +22,8 @@ struct Faults {
     bool backupBadMd5 = false;    // header announces a wrong MD5 text
     bool restoreFail = false;     // 'R' 5 after receiving the archive
     qint64 slowLink = 0;          // bytes per second in both directions, 0 = unlimited
+    int versionDelayMs = 0;       // before the 'Q' answer
+    int backupDelayMs = 0;        // before the answer to 'B'
     bool splitRecords = false;    // every record leaves in two TCP segments
     bool coalesceRecords = false; // consecutive records leave in one write
     bool otherLayout = false;     // answers in the layout it does not read
@@ -34,6 +36,8 @@ struct Faults {
     qint32 headerSize = 0; // length field of the 'B' 1 header when hostileHeaderSize is set
     QString replyFault;    // "", "truncated", "nul", "missing-keys", "short-mac"
     ReplyMode replyMode = ReplyMode::Multicast;
+    bool refuseConfig = false;     // "FAILED * " to every CONFIGNET
+    bool configNotApplied = false; // "SUCCEED *" to a CONFIGNET, and the settings stay as they were
 };
 
 // Sets one switch; returns an error text, empty on success.

@@ -97,6 +97,11 @@ int main(int argc, char* argv[])
         {"seed", "Seed for the generated cameras.", "N", "1"},
         {"config", "JSON camera file (see README.md).", "FILE"},
         {"demo", "Use the built-in demo camera set (8 cameras)."},
+        {"factory",
+         "Add N cameras in their factory state, all on --factory-ip, each with its own MAC and Device ID.",
+         "N", "0"},
+        {"factory-ip", "The factory cameras' address (default 192.168.100.88, netmask 255.255.255.0).",
+         "ADDR", "192.168.100.88"},
         {"fault",
          "Fault switch [INDEX:]NAME[=VALUE] for all cameras or camera INDEX; repeatable. Names: " +
              faultNames().join(", "),
@@ -164,6 +169,12 @@ int main(int argc, char* argv[])
             return fail(QString("camera %1 has no address: give --base-ip, --address or \"ip\"").arg(i));
         addresses.append(QHostAddress(fromJson));
     }
+    const int factoryCount = parser.value("factory").toInt(&ok);
+    if (!ok || factoryCount < 0 || count + factoryCount > 5000)
+        return fail("--factory must be 0 to 5000 cameras in all");
+    const QHostAddress factoryAddress(parser.value("factory-ip"));
+    for (int i = 0; i < factoryCount; ++i)
+        addresses.append(factoryAddress);
     for (const QHostAddress& address : qAsConst(addresses))
         if (address.protocol() != QAbstractSocket::IPv4Protocol)
             return fail("camera addresses must be IPv4 addresses");
@@ -177,9 +188,15 @@ int main(int argc, char* argv[])
         return fail("--layout must be TYPE1 or TYPE2");
     const quint32 seed = parser.value("seed").toUInt();
 
+    // Out of the box: one address for all, a /24 with its gateway at .1, no DHCP.
+    GenerateDefaults factoryDefaults = defaults;
+    factoryDefaults.netmask = "255.255.255.0";
+    factoryDefaults.gateway.clear();
     QList<CameraProfile> profiles;
-    for (int i = 0; i < count; ++i) {
-        CameraProfile profile = generateCamera(seed, i, addresses[i], defaults);
+    for (int i = 0; i < count + factoryCount; ++i) {
+        CameraProfile profile = generateCamera(seed, i, addresses[i], i < count ? defaults : factoryDefaults);
+        if (i >= count)
+            profile.net.dhcp = false;
         if (i < jsonCameras.size()) {
             error = applyCameraJson(profile, jsonCameras.at(i).toObject(), jsonDir);
             if (!error.isEmpty())
@@ -279,6 +296,17 @@ int main(int argc, char* argv[])
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
 
+    const QHostAddress groupInterface = parser.isSet("group-interface")
+                                            ? QHostAddress(parser.value("group-interface"))
+                                            : profiles.first().address;
+    // Never on the machine's own interfaces: discovery refuses to run there anyway, just below.
+    if (factoryCount > 0 && settings.discovery && !GroupListener::inMachineNamespace()) {
+        if (!settings.moveAddresses && !SimCamera::hasAddress(factoryAddress))
+            return fail("--factory-ip " + factoryAddress.toString() +
+                        " is on no interface: add it, or run with --move-addresses (simlan does)");
+        if (!SimCamera::addAddress(factoryAddress, factoryDefaults.netmask, groupInterface, &error))
+            return fail(error);
+    }
     QList<SimCamera*> cameras;
     for (const CameraProfile& profile : qAsConst(profiles)) {
         auto* camera = new SimCamera(profile, settings, &log, &app);
@@ -288,10 +316,7 @@ int main(int argc, char* argv[])
     }
     if (settings.discovery) {
         auto* group = new GroupListener(cameras, &log, &app);
-        const QHostAddress iface = parser.isSet("group-interface")
-                                       ? QHostAddress(parser.value("group-interface"))
-                                       : profiles.first().address;
-        if (!group->start(iface, &error))
+        if (!group->start(groupInterface, &error))
             return fail(error);
     }
 

@@ -48,13 +48,14 @@ QJsonObject netJson(const NetSettings& net)
 
 } // namespace
 
-QSet<quint32> SimCamera::claimedAddresses;
+QHash<quint32, int> SimCamera::claimedAddresses;
+QHash<quint32, const SimCamera*> SimCamera::serviceOwners;
 
 SimCamera::SimCamera(const CameraProfile& profile, const SimSettings& settings, EventLog* log,
                      QObject* parent)
     : QObject(parent), profile(profile), settings(settings), log(log)
 {
-    claimedAddresses.insert(profile.address.toIPv4Address());
+    ++claimedAddresses[profile.address.toIPv4Address()];
     uptimeAtBoot = profile.uptime;
     sinceBoot.start();
 }
@@ -91,8 +92,13 @@ bool SimCamera::start(QString* error)
 
 bool SimCamera::bindServices(QString* error)
 {
-    if (!listenTcp(error))
-        return false;
+    const quint32 address = profile.address.toIPv4Address();
+    const bool serves = !serviceOwners.contains(address);
+    if (serves) {
+        serviceOwners.insert(address, this);
+        if (!listenTcp(error))
+            return false;
+    }
 
     if (settings.discovery) {
         discoverySocket = new QUdpSocket(this);
@@ -106,6 +112,8 @@ bool SimCamera::bindServices(QString* error)
         connect(discoverySocket, &QUdpSocket::readyRead, this, &SimCamera::readOwnDiscovery);
     }
 
+    if (!serves)
+        return true;
     if (settings.visca) {
         viscaSocket = new QUdpSocket(this);
         if (!viscaSocket->bind(profile.address, kViscaPort)) {
@@ -137,6 +145,8 @@ bool SimCamera::bindServices(QString* error)
 void SimCamera::closeServices()
 {
     emit goingDown();
+    if (serviceOwners.value(profile.address.toIPv4Address()) == this)
+        serviceOwners.remove(profile.address.toIPv4Address());
     delete tcpServer;
     tcpServer = nullptr;
     delete discoverySocket;
@@ -149,32 +159,45 @@ void SimCamera::closeServices()
 #endif
 }
 
+bool SimCamera::hasAddress(const QHostAddress& address)
+{
+    return QNetworkInterface::allAddresses().contains(address);
+}
+
+bool SimCamera::addAddress(const QHostAddress& address, const QString& netmask, const QHostAddress& beside,
+                           QString* error)
+{
+    QString iface;
+    for (const QNetworkInterface& candidate : QNetworkInterface::allInterfaces())
+        for (const QNetworkAddressEntry& entry : candidate.addressEntries()) {
+            if (entry.ip() == address)
+                return true;
+            if (entry.ip() == beside)
+                iface = candidate.name();
+        }
+    const int prefix = QHostAddress::parseSubnet("0.0.0.0/" + netmask).second;
+    if (iface.isEmpty())
+        *error = "no interface holds " + beside.toString();
+    else if (QProcess::execute("ip", {"addr", "add", QString("%1/%2").arg(address.toString()).arg(prefix),
+                                      "dev", iface}) != 0)
+        *error = "ip addr add " + address.toString() + " failed";
+    else
+        return true;
+    return false;
+}
+
 // Like a real camera given a new static address: it leaves the old one (which stays on the interface, since
 // removing a primary address would take the other cameras' addresses with it) and serves on the new one.
 void SimCamera::moveTo(const QHostAddress& address)
 {
-    QString iface;
-    bool present = false;
-    for (const QNetworkInterface& candidate : QNetworkInterface::allInterfaces())
-        for (const QNetworkAddressEntry& entry : candidate.addressEntries()) {
-            if (entry.ip() == profile.address)
-                iface = candidate.name();
-            if (entry.ip() == address)
-                present = true;
-        }
-    const int prefix = QHostAddress::parseSubnet("0.0.0.0/" + profile.net.netmask).second;
     QString error;
-    if (iface.isEmpty())
-        error = "no interface holds " + name();
-    else if (!present &&
-             QProcess::execute("ip", {"addr", "add", QString("%1/%2").arg(address.toString()).arg(prefix),
-                                      "dev", iface}) != 0)
-        error = "ip addr add failed";
-    if (error.isEmpty()) {
+    if (addAddress(address, profile.net.netmask, profile.address, &error)) {
         const QString old = name();
         closeServices();
-        claimedAddresses.remove(profile.address.toIPv4Address());
-        claimedAddresses.insert(address.toIPv4Address());
+        const quint32 from = profile.address.toIPv4Address();
+        if (--claimedAddresses[from] <= 0)
+            claimedAddresses.remove(from);
+        ++claimedAddresses[address.toIPv4Address()];
         profile.address = address;
         bindServices(&error);
         log->write("state", name(), {{"what", "moved"}, {"from", old}, {"error", error}});
@@ -227,9 +250,18 @@ void SimCamera::handleDiscovery(const discovery::Message& m, const QHostAddress&
             usable = false;
             reason = "address taken by another camera";
         }
+        if (profile.faults.refuseConfig) {
+            usable = false;
+            reason = "refuse-config fault";
+        }
         if (!usable) {
             log->write("state", name(), {{"what", "config_refused"}, {"reason", reason}});
             answer(discovery::refusal(m.clientId, profile.deviceId), from, port, "config");
+            break;
+        }
+        if (profile.faults.configNotApplied) {
+            log->write("state", name(), {{"what", "config_ignored"}});
+            answer(discovery::acknowledgement(m.clientId, profile.deviceId), from, port, "config");
             break;
         }
         profile.net = next;
@@ -324,7 +356,8 @@ void SimCamera::reboot(const QString& reason, QByteArray installedFirmware)
         "state", name(),
         {{"what", "rebooting"}, {"reason", reason}, {"silent_ms", staysDown ? -1 : settings.rebootMs}});
     emit goingDown();
-    tcpServer->close();
+    if (tcpServer)
+        tcpServer->close();
     if (staysDown)
         return;
     QTimer::singleShot(settings.rebootMs, this, [this, upgraded, installedFirmware] {
@@ -334,7 +367,8 @@ void SimCamera::reboot(const QString& reason, QByteArray installedFirmware)
         sinceBoot.restart();
         if (upgraded && !profile.faults.keepVersion)
             installed = QString::fromLatin1(installedFirmware);
-        const bool listening = listenTcp(&error);
+        const bool listening =
+            serviceOwners.value(profile.address.toIPv4Address()) == this && listenTcp(&error);
         log->write("state", name(),
                    {{"what", "up"}, {"tcp", listening}, {"error", error}, {"version", versionText()}});
     });

@@ -5,9 +5,9 @@
 #include "discoverywire.h"
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QObject>
 #include <QPointer>
-#include <QSet>
 
 class EventLog;
 class QTcpServer;
@@ -44,6 +44,11 @@ public:
     ~SimCamera() override;
 
     bool start(QString* error);
+    // Puts address (with the netmask's prefix) on the interface that holds `beside`, unless some interface
+    // has it already. Needs CAP_NET_ADMIN.
+    static bool hasAddress(const QHostAddress& address);
+    static bool addAddress(const QHostAddress& address, const QString& netmask, const QHostAddress& beside,
+                           QString* error);
     QString name() const { return profile.address.toString(); }
     bool isDown() const { return down; }
     qint64 uptime() const;
@@ -85,7 +90,11 @@ private:
     int storedFiles = 0;
     QString installed; // firmware file installed by the last upgrade
 
-    static QSet<quint32> claimedAddresses; // of all cameras of the run, so two never share one
+    // Cameras of the run per address: a camera is never moved onto an address another one holds.
+    static QHash<quint32, int> claimedAddresses;
+    // Cameras that share an address (a factory batch) answer discovery each, but only the first of them
+    // serves TCP, control and RTSP there: the ports cannot be shared.
+    static QHash<quint32, const SimCamera*> serviceOwners;
 };
 
 #endif // CAMSIM_SIMCAMERA_H
