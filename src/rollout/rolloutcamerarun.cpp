@@ -197,14 +197,17 @@ void RolloutCameraRun::nextProbe()
 void RolloutCameraRun::startQuery()
 {
     setState(State::Querying);
-    DeviceSession* session = newSession(kQuestionLimitMs);
+    DeviceSession* session = newSession(CameraUpgrade::DefaultQueryTimeoutMs);
     connect(session, &DeviceSession::connected, this, [this] { m_session->query(true); });
     connect(session, &DeviceSession::connectFailed, this,
             [this](const Verdict& verdict) { done(State::Failed, verdict, State::Querying); });
     connect(session, &DeviceSession::versionReport, this, &RolloutCameraRun::noteVersion);
     connect(session, &DeviceSession::finished, this,
             [this](DeviceSession::Operation, const Verdict& verdict) {
-                if (verdict.ok())
+                // Connected and never answered, as the upgrade's question: often the other record layout.
+                if (verdict.failure == Failure::TimedOut)
+                    done(State::Failed, Verdict::failed(Failure::NoAnswer), State::Querying);
+                else if (verdict.ok())
                     done(State::Answered);
                 else
                     done(State::Failed, verdict, State::Querying);
