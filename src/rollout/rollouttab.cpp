@@ -388,9 +388,9 @@ void RolloutTab::showSummary()
                        .arg(rollout.count(State::Skipped));
             if (rollout.count(State::UpToDate) > 0)
                 text += tr(", %1 up to date").arg(rollout.count(State::UpToDate));
-            if (rollout.count(State::DoneBefore) > 0)
-                text += tr(", %1 done before").arg(rollout.count(State::DoneBefore));
         }
+        if (!rollout.isRunning() && rollout.count(State::DoneBefore) > 0)
+            text += tr(", %1 done before").arg(rollout.count(State::DoneBefore));
         if (rollout.isRunning() && !ui->rollout_stop_Button->isEnabled())
             text += tr(" (stopping: running cameras finish)");
         else if (rollout.wasStopped())
