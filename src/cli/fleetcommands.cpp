@@ -1,6 +1,8 @@
 // inventory and backup --out-dir: every camera's version, or every camera's configuration archive, through
 // the core's fleet job.
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QJsonObject>
 #include <QTimer>
 
@@ -162,6 +164,9 @@ int runBackups(const Invocation& in)
     const int bad = fleet::readHosts(in, &hosts);
     if (bad >= 0)
         return bad;
+    // A folder the archives cannot go to is known before any camera is asked for one.
+    if (!QDir().mkpath(dir) || !QFileInfo(dir).isWritable())
+        return in.usageError(QStringLiteral("cannot write into %1").arg(dir));
 
     Rollout rollout;
     for (const fleet::Host& host : qAsConst(hosts))

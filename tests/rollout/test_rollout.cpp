@@ -275,7 +275,7 @@ void TestRollout::commandLine_data()
     QTest::addColumn<int>("exitStatus");
     QTest::addColumn<QString>("result"); // keys of the last JSON line
     QTest::addColumn<QString>("check");  // "untouched": no camera saw a connection; "no-firmware 0": camera 0
-                                        // got none; "report ID0": report.csv holds that text
+                                         // got none; "report ID0": report.csv holds that text
     const QString earlier = "earlier.csv";
     QTest::newRow("all confirmed, hosts from a file")
         << QStringList{} << QStringList{"--hosts-file", "hosts.txt", "--confirm-timeout", "4"} << 0
@@ -491,6 +491,9 @@ void TestRollout::fleetCommands_data()
                            .arg(address(2)),
                        R"({"event":"result","ok":false,"saved":1,"failed":2,"skipped":0})"}
         << "saved " + address(0) + ".tar.gz";
+    QTest::newRow("backup into a folder that cannot be made")
+        << QString("backup %1 --out-dir search.csv/saved").arg(address(0)) << QStringList() << 2
+        << QStringList() << "";
     QTest::newRow("backup: --out with --out-dir")
         << QString("backup %1 --out a.tgz --out-dir saved").arg(address(0)) << QStringList() << 2
         << QStringList() << "";
