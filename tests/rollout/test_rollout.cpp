@@ -1,12 +1,11 @@
 // Fleet jobs on several simulated cameras on loopback (127.0.0.200-229), by the core and by the command line:
-// rollouts, their interrupts, report and resumption, inventories and backups; and, inside scripts/simlan, the
-// same through a shaped link.
+// rollouts, their interrupts, report and resumption, inventories and backups.
 #include <QtTest>
 
 #include <csignal>
 
-#include "cameraupgrade.h"
 #include "camsimrun.h"
+#include "fleetcli.h"
 #include "rollout.h"
 #include "rolloutreport.h"
 #include "workdir.h"
@@ -76,49 +75,6 @@ QList<QStringList> parseCsv(const QString& text)
     return rows;
 }
 
-// Every key of `expected` (JSON text) has the same value in `actual`.
-bool containsJson(const QJsonObject& actual, const QString& expected)
-{
-    const QJsonObject wanted = QJsonDocument::fromJson(expected.toUtf8()).object();
-    for (auto it = wanted.begin(); it != wanted.end(); ++it)
-        if (actual.value(it.key()) != it.value())
-            return false;
-    return !wanted.isEmpty();
-}
-
-// camupgrade-cli with --json, started in the current directory; its lines as they come.
-struct Cli {
-    explicit Cli(const QStringList& args) { process.start(CLI_PATH, args + QStringList{"--json"}); }
-    void read()
-    {
-        pending += process.readAllStandardOutput();
-        for (int end; (end = pending.indexOf('\n')) >= 0; pending.remove(0, end + 1))
-            if (pending.startsWith('{'))
-                lines.append(QJsonDocument::fromJson(pending.left(end)).object());
-    }
-    QJsonObject lineWith(const QString& keys) const
-    {
-        for (const QJsonObject& line : lines)
-            if (containsJson(line, keys))
-                return line;
-        return QJsonObject();
-    }
-    bool waitForLine(const QString& keys)
-    {
-        QElapsedTimer clock;
-        clock.start();
-        process.waitForStarted(5000);
-        while (lineWith(keys).isEmpty() && clock.elapsed() < 20000 && process.state() == QProcess::Running) {
-            process.waitForReadyRead(100);
-            read();
-        }
-        return !lineWith(keys).isEmpty();
-    }
-    QProcess process;
-    QByteArray pending;
-    QList<QJsonObject> lines;
-};
-
 qint64 eventMs(const CamsimRun& camsim, const std::function<bool(const QJsonObject&)>& match)
 {
     for (const QJsonObject& e : camsim.events())
@@ -141,7 +97,6 @@ private slots:
     void journalAndResume();
     void fleetCommands_data();
     void fleetCommands();
-    void shapedLink();
 };
 
 void TestRollout::outcomes_data()
@@ -542,80 +497,6 @@ void TestRollout::fleetCommands()
     } else if (!where.isEmpty()) {
         QCOMPARE(readFile(where[0]).split('\r').value(0), where.mid(1).join(' ').toUtf8());
     }
-}
-
-// Inside scripts/simlan with the link shaped to 10 Mbit/s, camera 0 pausing its reading four times per
-// upload.
-void TestRollout::shapedLink()
-{
-    if (qEnvironmentVariableIsEmpty("SIMLAN_SHAPE"))
-        QSKIP("runs only inside scripts/simlan --shape");
-    ScopedWorkDir dir;
-    CamsimRun camsim(qEnvironmentVariable("SIMLAN_EVENTS"));
-    const QStringList cameras = qEnvironmentVariable("SIMLAN_CAMERA_IPS").split(' ');
-    QCOMPARE(cameras.size(), 8);
-
-    // 4 MB with pauses of 1.5 s under a limit of 3 s: the upload completes, its MD5 right, and while the
-    // camera does not read, what the tool counts as taken stays within the camera's buffers of what it read.
-    QVERIFY(writeFile("big_SOC.pkg", QByteArray(4 << 20, 'b')));
-    CameraUpgrade::Plan plan;
-    plan.host = cameras[0];
-    plan.image = FirmwareImage("big_SOC.pkg", 1);
-    plan.force = true;
-    CameraUpgrade upgrade(plan);
-    upgrade.setStallTimeout(3000);
-    qint64 taken = 0;
-    qint64 aheadMost = 0;
-    connect(&upgrade, &CameraUpgrade::progress, [&](qint64 sent, qint64) { taken = sent; });
-    QTimer watch;
-    connect(&watch, &QTimer::timeout, [&] {
-        const QList<QJsonObject> faults = camsim.events("fault");
-        if (!faults.isEmpty() && faults.last()["fault"] == "pause-reading")
-            aheadMost = qMax(aheadMost, taken - faults.last()["received"].toVariant().toLongLong());
-    });
-    watch.start(50);
-    QSignalSpy finished(&upgrade, &CameraUpgrade::finished);
-    upgrade.start();
-    QVERIFY(finished.wait(60000));
-    watch.stop();
-    QCOMPARE(finished.first().first().value<Verdict>().outcome, Outcome::Done);
-    int pauses = 0;
-    for (const QJsonObject& e : camsim.events("fault"))
-        pauses += e["fault"] == "pause-reading";
-    QCOMPARE(pauses, 4);
-    QVERIFY2(aheadMost < (512 << 10), qPrintable(QString::number(aheadMost)));
-    QCOMPARE(camsim.events("file_received").value(0)["md5_ok"], QJsonValue(true));
-    QVERIFY(camsim.waitFor([&](const QJsonObject& e) { return e["cam"] == cameras[0] && e["what"] == "up"; },
-                           10000));
-
-    // A rollout of all eight through the shaped link, camera 0 pausing again; then what the site runs.
-    QVERIFY(writeFile(kFirmware, QByteArray(kFirmwareSize, 'f')));
-    Cli rollout(QStringList{"rollout", "--file", kFirmware, "--kind", "soc", "--parallel", "8",
-                            "--stall-timeout", "3", "--confirm-timeout", "60"} +
-                cameras);
-    QVERIFY(rollout.process.waitForFinished(120000));
-    rollout.read();
-    QCOMPARE(rollout.process.exitCode(), 0);
-    QVERIFY(containsJson(rollout.lines.last(), R"({"confirmed":8,"ok":true})"));
-
-    QProcess search;
-    search.start(CLI_PATH,
-                 {"search", "--interface", qEnvironmentVariable("SIMLAN_TOOL_IP"), "--wait", "1", "--csv"});
-    QVERIFY(search.waitForFinished(10000));
-    QVERIFY(writeFile("cameras.csv", search.readAllStandardOutput()));
-    Cli inventory({"inventory", "--interface", qEnvironmentVariable("SIMLAN_TOOL_IP"), "--wait", "1"});
-    Cli backups({"backup", "--hosts-file", "cameras.csv", "--out-dir", "site", "--parallel", "8"});
-    QVERIFY(inventory.process.waitForFinished(30000) && backups.process.waitForFinished(30000));
-    inventory.read();
-    backups.read();
-    QCOMPARE(inventory.process.exitCode(), 0);
-    QCOMPARE(backups.process.exitCode(), 0);
-    QVERIFY(containsJson(inventory.lines.last(), R"({"answered":8})"));
-    const QJsonObject second =
-        inventory.lineWith(QString(R"({"host":"%1","state":"answered"})").arg(cameras[1]));
-    QCOMPARE(second["device_id"].toString().size(), 32);
-    QVERIFY(second["version"].toString().endsWith(kFirmware));
-    QCOMPARE(QDir("site").entryList(QDir::Files).size(), 8);
 }
 
 QTEST_GUILESS_MAIN(TestRollout)
