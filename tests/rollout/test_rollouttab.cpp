@@ -141,6 +141,7 @@ void TestRolloutTab::versionsBackupsAndRetry()
     retry->click();
     QTRY_VERIFY_WITH_TIMEOUT(retry->isEnabled() && start->isEnabled(), 10000);
     QCOMPARE(column(table, 2), (QStringList{"done before", "failed", "done before"}));
+    QCOMPARE(summary->text(), QString("0 saved, 1 failed, 0 skipped, 2 done before"));
     QCOMPARE(requests(0, "B") + requests(1, "B") + requests(2, "B"), 4);
 
     // An upgrade of all three, then Start once more: asked, and nothing runs on No.
