@@ -14,6 +14,7 @@
 #include <QVariant>
 #include <QVector>
 
+#include <initializer_list>
 #include <memory>
 
 #include "devicecommand.h"
@@ -30,6 +31,7 @@ namespace Ui
 class MainWindow;
 }
 class QAction;
+class QLabel;
 class QMenu;
 class QTimer;
 class QTreeWidgetItem;
@@ -154,6 +156,7 @@ private:
     void ask_about_mismatch();
     void show_upgrade_verdict(const Verdict& verdict, UpgradeStep step);
     void cancel_upgrade();
+    static const char* verdict_source(const Verdict& verdict);
     QString verdict_text(const Verdict& verdict) const;
     void parse_partition_table(const QVector<PartitionRecord>& records);
     void handle_version_report(const VersionReport& report);
@@ -165,8 +168,10 @@ private:
     void abort_upgrade();
     void end_upgrade();
     void start_upgrade_countdown();
+    void clear_failure_marks();
+    void mark_failed(const char* source, std::initializer_list<QLabel*> labels);
+    void show_failure(const char* source, std::initializer_list<QLabel*> labels);
     void start_restore_countdown();
-    void fail_backup();
     QVector<PartitionRecord> known_partitions() const;
 
     // preview

@@ -1,7 +1,10 @@
 #include "mainwindow.h"
+#include "statuscolours.h"
 #include "ui_mainwindow.h"
 
+#include <QCoreApplication>
 #include <QDebug>
+#include <QEvent>
 #include <QMessageBox>
 #include <QTextCursor>
 #include <QTimer>
@@ -57,33 +60,39 @@ void MainWindow::device_connect_failed()
         return;
     if (tcp_op == 1) {
         ui->query_Button->setEnabled(true);
-        ui->label_4->setText(tr("timed out"));
+        show_failure(QT_TR_NOOP("timed out"), {ui->label_4});
     } else {
-        ui->label_23->setText(tr("timed out"));
+        show_failure(QT_TR_NOOP("timed out"), {ui->label_23});
     }
 }
 
+// The Query, Backup and Restore buttons' conversations; an upgrade's end in its own verdict
+// (show_upgrade_verdict).
 void MainWindow::device_operation_finished(int operation, const Verdict& verdict)
 {
-    // A broken connection has been shown by displayError already.
-    const bool shown = verdict.ok() || verdict.failure == Failure::Dropped;
+    if (camera_upgrade)
+        return;
     switch (DeviceSession::Operation(operation)) {
     case DeviceSession::Operation::Query:
-        if (!shown) {
+        if (!verdict.ok()) {
             connect_flag = false;
-            ui->label_4->setText(verdict_text(verdict));
+            show_failure(verdict_source(verdict), {ui->label_4, ui->label_6});
         }
         break;
     case DeviceSession::Operation::Backup:
-        if (!shown)
-            fail_backup();
+        // The received archive is dropped; the one on disk stays as it was.
+        if (!verdict.ok()) {
+            connect_flag = false;
+            backup_started = false;
+            show_failure(verdict_source(verdict), {ui->label_23});
+        }
         break;
     case DeviceSession::Operation::Restore:
         connect_flag = false;
         if (verdict.ok())
             start_restore_countdown();
-        else if (!shown)
-            ui->label_23->setText(verdict_text(verdict));
+        else
+            show_failure(verdict_source(verdict), {ui->label_23});
         break;
     case DeviceSession::Operation::Upgrade:
     case DeviceSession::Operation::None:
@@ -91,50 +100,109 @@ void MainWindow::device_operation_finished(int operation, const Verdict& verdict
     }
 }
 
-// The one table from a verdict to the window's words.
-QString MainWindow::verdict_text(const Verdict& verdict) const
+namespace
+{
+const char* const kFailureSource = "failureSource";
+
+// The form's retranslation puts a label's idle text back: a failed one gets its failure's words again, in
+// the new language.
+class FailureRetranslator : public QObject
+{
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::LanguageChange) {
+            const QByteArray source = watched->property(kFailureSource).toByteArray();
+            if (!source.isEmpty())
+                static_cast<QLabel*>(watched)->setText(
+                    QCoreApplication::translate("MainWindow", source.constData()));
+        }
+        return false;
+    }
+};
+} // namespace
+
+// A failure stays in its labels, in the error colour, until the next operation starts.
+void MainWindow::mark_failed(const char* source, std::initializer_list<QLabel*> labels)
+{
+    for (QLabel* label : labels) {
+        // One retranslator per label, from its first failure on.
+        if (!label->property(kFailureSource).isValid())
+            label->installEventFilter(new FailureRetranslator(label));
+        label->setProperty(kFailureSource, QByteArray(source));
+        label->setText(tr(source));
+        status_colours::apply(label, status_colours::Kind::Error);
+    }
+}
+
+// The operator may be looking at another window: a box says it too.
+void MainWindow::show_failure(const char* source, std::initializer_list<QLabel*> labels)
+{
+    mark_failed(source, labels);
+    QMessageBox::warning(this, tr("Warning"), tr(source), QMessageBox::Ok);
+}
+
+// The next operation starts: the last one's failure is history.
+void MainWindow::clear_failure_marks()
+{
+    for (QLabel* label : {ui->label_4, ui->label_6, ui->label_23}) {
+        if (label->property(kFailureSource).isValid())
+            label->setProperty(kFailureSource, QByteArray());
+        status_colours::apply(label, status_colours::Kind::Normal);
+    }
+}
+
+// The one table from a verdict to the window's words, untranslated: a failed label keeps its words across a
+// language change.
+const char* MainWindow::verdict_source(const Verdict& verdict)
 {
     switch (verdict.failure) {
     case Failure::None:
-        return QString();
+        return "";
     case Failure::ConnectTimedOut:
     case Failure::ConnectFailed:
     case Failure::TimedOut:
     case Failure::NoAnswer:
-        return tr("timed out");
+        return QT_TR_NOOP("timed out");
     case Failure::Dropped:
     case Failure::NotConnected:
     case Failure::UnexpectedStatus:
     case Failure::NotBack:
     case Failure::Cancelled:
-        return tr("disconnect");
+        return QT_TR_NOOP("disconnect");
     case Failure::BadAddress:
-        return tr("Network information fill in error");
+        return QT_TR_NOOP("Network information fill in error");
     case Failure::NameTooLong:
     case Failure::RefusedType:
     case Failure::RefusedModel:
     case Failure::Declined:
-        return tr("Upgrade file type does not match");
+        return QT_TR_NOOP("Upgrade file type does not match");
     case Failure::FileUnreadable:
-        return tr("Open file failed");
+        return QT_TR_NOOP("Open file failed");
     case Failure::DiskFull:
-        return tr("board is not enough disk space");
+        return QT_TR_NOOP("board is not enough disk space");
     case Failure::VerifyFailed:
-        return tr("file verify fail reboot...");
+        return QT_TR_NOOP("file verify fail reboot...");
     case Failure::UpgradeFailed:
-        return tr("upgrade fail reboot...");
+        return QT_TR_NOOP("upgrade fail reboot...");
     case Failure::ArmMissing:
-        return tr("arm upgrade file not found reboot...");
+        return QT_TR_NOOP("arm upgrade file not found reboot...");
     case Failure::BackupFailed:
     case Failure::ArchiveRefused:
     case Failure::ArchiveBroken:
     case Failure::ArchiveMismatch:
     case Failure::CannotWrite:
-        return tr("backup failed");
+        return QT_TR_NOOP("backup failed");
     case Failure::RestoreFailed:
-        return tr("Restore failed reboot...");
+        return QT_TR_NOOP("Restore failed reboot...");
     }
-    return QString();
+    return "";
+}
+
+QString MainWindow::verdict_text(const Verdict& verdict) const
+{
+    return tr(verdict_source(verdict));
 }
 
 void MainWindow::show_stream_progress(qint64 sent, qint64 total)
@@ -227,17 +295,6 @@ void MainWindow::handle_archive_saved()
         ui->label_6->setText(tr("Backup Success"));
     }
     ui->label_21->setText(tr("exist"));
-}
-
-// The received archive is dropped; the one on disk stays as it was.
-void MainWindow::fail_backup()
-{
-    ui->label_23->setText(tr("backup failed"));
-    if (auto_backup_active)
-        ui->label_6->setText(tr("backup failed"));
-    connect_flag = false;
-    backup_started = false;
-    auto_backup_active = false;
 }
 
 void MainWindow::handle_restore_step(RestoreStep step)

@@ -1,4 +1,5 @@
 #include "mainwindow.h"
+#include "statuscolours.h"
 #include "ui_mainwindow.h"
 #include "upgradetypes.h"
 
@@ -154,6 +155,7 @@ void MainWindow::on_upgrade_Button_clicked()
         }
     }
 
+    clear_failure_marks();
     CameraUpgrade::Plan plan;
     plan.host = ui->upgrade_ip_lineEdit->text();
     plan.workType = work_type;
@@ -166,6 +168,7 @@ void MainWindow::on_upgrade_Button_clicked()
     }
     // Each upgrade starts clean: an earlier one may have ended while the camera was flashing.
     upgrade_finish_flag = 0;
+    tcpClient->setIdleTimeout(CameraUpgrade::DefaultIdleTimeoutMs);
     camera_upgrade = new CameraUpgrade(plan, tcpClient, this);
     connect(camera_upgrade, &CameraUpgrade::stepChanged, this, &MainWindow::show_upgrade_step);
     connect(camera_upgrade, &CameraUpgrade::hashProgress, this, [this](qint64 done, qint64 total) {
@@ -257,6 +260,8 @@ void MainWindow::ask_about_mismatch()
         upgrade->decline();
 }
 
+// Successes and refusals before the first connection keep the boxes they had; every failure the camera or the
+// connection causes also stays in its label in the error colour.
 void MainWindow::show_upgrade_verdict(const Verdict& verdict, UpgradeStep step)
 {
     camera_upgrade->deleteLater();
@@ -279,15 +284,18 @@ void MainWindow::show_upgrade_verdict(const Verdict& verdict, UpgradeStep step)
         return;
     upgrade_finish_flag = 0;
     connect_flag = false;
+    const char* source = verdict_source(verdict);
     const QString text = verdict_text(verdict);
     if (step == UpgradeStep::BackupConnecting || step == UpgradeStep::BackingUp) {
         // Not one byte of firmware has left: no upgrade without the promised backup.
         auto_backup_active = false;
         const bool unreached =
             verdict.failure == Failure::ConnectTimedOut || verdict.failure == Failure::ConnectFailed;
-        ui->label_4->setText(unreached ? text : tr("disconnect"));
-        ui->label_23->setText(tr("backup failed"));
-        ui->label_6->setText(tr("backup failed"));
+        if (unreached)
+            mark_failed(source, {ui->label_4});
+        else
+            ui->label_4->setText(tr("disconnect"));
+        mark_failed(QT_TR_NOOP("backup failed"), {ui->label_23, ui->label_6});
         QMessageBox::warning(this, tr("Warning"), tr("Backup failed, the upgrade was not started"),
                              QMessageBox::Ok);
         return;
@@ -302,15 +310,14 @@ void MainWindow::show_upgrade_verdict(const Verdict& verdict, UpgradeStep step)
         QMessageBox::warning(this, tr("Warning"), text, QMessageBox::Ok);
         break;
     case Failure::FileUnreadable:
+        ui->label_4->setText(tr("disconnect"));
         if (step < UpgradeStep::Uploading) {
             QMessageBox::warning(this, tr("Warning"), text, QMessageBox::Ok);
-            ui->label_4->setText(tr("disconnect"));
             ui->textEdit->clear();
         } else {
-            ui->label_6->setText(text);
-            ui->label_4->setText(tr("disconnect"));
             ui->progressBar->reset();
             end_upgrade();
+            show_failure(source, {ui->label_6});
         }
         break;
     case Failure::RefusedModel:
@@ -322,31 +329,35 @@ void MainWindow::show_upgrade_verdict(const Verdict& verdict, UpgradeStep step)
         abort_upgrade();
         break;
     case Failure::DiskFull:
-        ui->label_6->setText(text);
+        // The camera keeps the connection, the tool does not: "connected" would be a lie.
+        ui->label_4->setText(tr("disconnect"));
         ui->progressBar->reset();
+        show_failure(source, {ui->label_6});
         break;
     case Failure::VerifyFailed:
     case Failure::ArmMissing:
-        ui->label_6->setText(text);
         ui->label_4->setText(tr("disconnect"));
         ui->progressBar->reset();
         end_upgrade();
-        break;
-    case Failure::UpgradeFailed:
-        ui->label_6->setText(text);
-        ui->label_4->setText(tr("disconnect"));
-        end_upgrade();
+        show_failure(source, {ui->label_6});
         break;
     case Failure::ConnectTimedOut:
     case Failure::ConnectFailed:
+        ui->query_Button->setEnabled(true);
+        show_failure(source, {ui->label_4});
+        break;
     case Failure::NoAnswer:
     case Failure::TimedOut:
+        // Connected, then silence: the progress text would still claim to wait or transmit.
         ui->query_Button->setEnabled(true);
-        ui->label_4->setText(text);
+        show_failure(source, {ui->label_4, ui->label_6});
         break;
-    case Failure::Dropped:   // displayError has shown the broken connection
+    case Failure::Dropped: // displayError has shown the broken connection
+        show_failure(source, {ui->label_4, ui->label_6});
+        break;
     case Failure::Cancelled: // another conversation took the connection over
         break;
+    case Failure::UpgradeFailed:
     case Failure::None:
     case Failure::NotConnected:
     case Failure::UnexpectedStatus:
@@ -359,6 +370,7 @@ void MainWindow::show_upgrade_verdict(const Verdict& verdict, UpgradeStep step)
     case Failure::NotBack:
         ui->label_4->setText(tr("disconnect"));
         end_upgrade();
+        show_failure(source, {ui->label_6});
         break;
     }
 }
@@ -426,7 +438,9 @@ void MainWindow::on_query_Button_clicked()
         qDebug() << "已连接";
         return;
     }
+    clear_failure_marks();
     query_mode = 1;
     tcp_op = 1;
+    tcpClient->setIdleTimeout(CameraUpgrade::DefaultQueryTimeoutMs);
     connect_device();
 }
