@@ -417,6 +417,14 @@
         <source>Backup failed, the upgrade was not started</source>
         <translation>Backup failed, the upgrade was not started</translation>
     </message>
+    <message>
+        <source>Version now: %1</source>
+        <translation>Version now: %1</translation>
+    </message>
+    <message>
+        <source>The camera did not answer after the reboot</source>
+        <translation>The camera did not answer after the reboot</translation>
+    </message>
 </context>
 <context>
     <name>AssignDialog</name>

@@ -415,6 +415,14 @@
         <source>Backup failed, the upgrade was not started</source>
         <translation>备份失败，未开始升级</translation>
     </message>
+    <message>
+        <source>Version now: %1</source>
+        <translation>当前版本：%1</translation>
+    </message>
+    <message>
+        <source>The camera did not answer after the reboot</source>
+        <translation>相机重启后没有应答</translation>
+    </message>
 </context>
 <context>
     <name>AssignDialog</name>

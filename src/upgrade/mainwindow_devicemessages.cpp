@@ -6,6 +6,7 @@
 #include <QDebug>
 #include <QEvent>
 #include <QMessageBox>
+#include <QTextCharFormat>
 #include <QTextCursor>
 #include <QTimer>
 
@@ -223,14 +224,17 @@ void MainWindow::show_stream_progress(qint64 sent, qint64 total)
     }
 }
 
-void MainWindow::append_camera_text(const QString& text)
+void MainWindow::append_camera_text(const QString& text, const QColor& colour)
 {
     // Shown as it is: markup from a camera must neither render nor load anything.
     QTextCursor cursor(ui->textEdit->document());
     cursor.movePosition(QTextCursor::End);
     if (!ui->textEdit->document()->isEmpty())
         cursor.insertBlock();
-    cursor.insertText(text);
+    QTextCharFormat format;
+    if (colour.isValid())
+        format.setForeground(colour);
+    cursor.insertText(text, format);
 }
 
 void MainWindow::handle_version_report(const VersionReport& report)

@@ -12,6 +12,7 @@
 #include "cameraupgrade.h"
 #include "devicesession.h"
 #include "rollout/rollouttab.h"
+#include "versioncheck.h"
 
 void MainWindow::init_tcp_client()
 {
@@ -88,7 +89,7 @@ void MainWindow::displayError(QAbstractSocket::SocketError)
     ui->textEdit->clear();
     ui->upgrade_Button->setFocus(Qt::OtherFocusReason);
     refill_upgrade_type_list();
-    start_upgrade_countdown();
+    start_upgrade_countdown(camera_upgrade ? camera_upgrade->plan().host : QString());
 }
 
 void MainWindow::on_open_Button_clicked()
@@ -156,6 +157,7 @@ void MainWindow::on_upgrade_Button_clicked()
     }
 
     clear_failure_marks();
+    drop_version_check();
     CameraUpgrade::Plan plan;
     plan.host = ui->upgrade_ip_lineEdit->text();
     plan.workType = work_type;
@@ -264,6 +266,7 @@ void MainWindow::ask_about_mismatch()
 // connection causes also stays in its label in the error colour.
 void MainWindow::show_upgrade_verdict(const Verdict& verdict, UpgradeStep step)
 {
+    const QString host = camera_upgrade->plan().host;
     camera_upgrade->deleteLater();
     camera_upgrade = nullptr;
     // Every end of an upgrade, whatever it was, lets the language change again.
@@ -276,7 +279,7 @@ void MainWindow::show_upgrade_verdict(const Verdict& verdict, UpgradeStep step)
         ui->progressBar->setMaximum(100);
         ui->progressBar->setValue(98);
         end_upgrade();
-        start_upgrade_countdown();
+        start_upgrade_countdown(host);
         return;
     }
     // Outcome::Flashing: displayError has seen the camera hang up while flashing, and counts down.
@@ -400,7 +403,7 @@ void MainWindow::end_upgrade()
     refill_upgrade_type_list();
 }
 
-void MainWindow::start_upgrade_countdown()
+void MainWindow::start_upgrade_countdown(const QString& host)
 {
     // One count-down at a time: a second end replaces the first instead of adding a timer that never stops.
     delete upgrade_timer;
@@ -409,17 +412,44 @@ void MainWindow::start_upgrade_countdown()
     connect(upgrade_timer, &QTimer::timeout, this, &MainWindow::upgrade_success);
     upgrade_timer->start();
     upgrade_finish_flag = 0;
+    drop_version_check();
+    if (host.isEmpty())
+        return;
+    // Asked when the count-down ends, in the record layout the upgrade used.
+    version_check = new VersionCheck(host, work_type, this);
+    connect(version_check, &VersionCheck::finished, this, &MainWindow::show_version_after_reboot);
 }
 
 void MainWindow::upgrade_success()
 {
     upgrade_timer->stop();
+    // Answered whenever the camera is back, also while the box below waits for the operator.
+    if (version_check)
+        version_check->start();
     ui->progressBar->setMaximum(100);
     ui->progressBar->setValue(100);
     QMessageBox::information(this, tr("Information"), tr("Upgrade Success"), QMessageBox::Ok);
     ui->progressBar->setMaximum(100);
     ui->progressBar->setValue(0);
     ui->label_6->setText(tr("disconnect"));
+}
+
+// Nobody has to press Query to learn what the camera runs now.
+void MainWindow::show_version_after_reboot(const Verdict& verdict, const VersionReport& report)
+{
+    version_check->deleteLater();
+    version_check = nullptr;
+    if (verdict.ok())
+        append_camera_text(tr("Version now: %1").arg(report.version));
+    else
+        append_camera_text(tr("The camera did not answer after the reboot"), status_colours::error());
+}
+
+// A question still pending would write into the log pane the next query or upgrade uses.
+void MainWindow::drop_version_check()
+{
+    delete version_check;
+    version_check = nullptr;
 }
 
 void MainWindow::on_query_Button_clicked()
@@ -439,6 +469,7 @@ void MainWindow::on_query_Button_clicked()
         return;
     }
     clear_failure_marks();
+    drop_version_check();
     query_mode = 1;
     tcp_op = 1;
     tcpClient->setIdleTimeout(CameraUpgrade::DefaultQueryTimeoutMs);

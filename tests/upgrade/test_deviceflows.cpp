@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTextCursor>
 #include <QTextEdit>
 #include <QtTest>
 
@@ -16,6 +17,7 @@
 #include "dialogs.h"
 #include "mainwindow.h"
 #include "statuscolours.h"
+#include "versioncheck.h"
 #include "workdir.h"
 
 namespace
@@ -211,6 +213,44 @@ private slots:
         // count-down.
         emit rig.session()->socketError(QAbstractSocket::RemoteHostClosedError, "closed");
         QCOMPARE(rig.countdowns(), row[6].isEmpty() ? QList<int>() : QList<int>{row[6].toInt()});
+    }
+
+    // When the count-down ends the camera is asked its version once more, and the log pane says what it runs
+    // now, or, in the error colour, that it did not answer. camsim switches | Upgrade's requests | pane
+    void versionAfterReboot_data()
+    {
+        QTest::addColumn<QStringList>("row");
+        const QString now =
+            "Version now: V2.7.3D MODEL: IPC200.R2 <b>x</b><img src=\"a.png\"> IPC200_SOC_t.pkg";
+        QTest::newRow("back, upgraded") << QStringList{"", "Q U Q", now};
+        QTest::newRow("hung up while flashing") << QStringList{"drop-after-verify", "Q U Q", now};
+        QTest::newRow("never back") << QStringList{"never-back", "Q U",
+                                                   "The camera did not answer after the reboot"};
+    }
+    void versionAfterReboot()
+    {
+        QFETCH(QStringList, row);
+        Rig rig;
+        QVERIFY(rig.start(row[0].isEmpty() ? QStringList() : QStringList{"--fault", row[0]},
+                          kSimple + "type=SOC"));
+        rig.choose("IPC200_SOC_t.pkg");
+        rig.click("upgrade_Button");
+        QTRY_COMPARE(rig.countdowns().size(), 1);
+        auto* check = rig.window->findChild<VersionCheck*>();
+        QVERIFY(check);
+        check->setTimeLimit(3000);
+        QTest::qWait(300);
+        QCOMPARE(rig.requests(rig.address), QString("Q U")); // not before the count-down ends
+        rig.countdowns(10);
+        auto* pane = rig.window->findChild<QTextEdit*>("textEdit");
+        QTRY_VERIFY_WITH_TIMEOUT(!pane->toPlainText().isEmpty(), 6000);
+        QCOMPARE(pane->toPlainText(), row[2]);
+        QCOMPARE(rig.answers.texts(), QStringList{"Upgrade Success"});
+        QTextCursor end(pane->document());
+        end.movePosition(QTextCursor::End);
+        QCOMPARE(end.charFormat().foreground().color() == status_colours::error(), row[0] == "never-back");
+        QCOMPARE(rig.requests(rig.address), row[1]);
+        QVERIFY(!rig.window->findChild<VersionCheck*>());
     }
 
     // While an upgrade runs the language stays and the Query button asks nothing; Backup takes the one
