@@ -232,7 +232,7 @@ FirstPicture windowFirstPicture(const CamsimRun& camera)
     longestGap = 0;
     gap.start();
     button->click();
-    QObject::connect(Preview::decoder(w), &QFFmpeg::GetImage, &w, [&](const QImage& image) {
+    QObject::connect(Preview::session(w), &PreviewSession::frame, &w, [&](const QImage& image) {
         if (shown == 0) {
             shown = wallMs();
             stamped = sendStamp(image, &stamp);
@@ -307,7 +307,7 @@ Latency windowLatency(int paintMs)
     button->click();
     std::vector<double> samples;
     bool measuring = false;
-    QObject::connect(Preview::decoder(w), &QFFmpeg::GetImage, &w, [&](const QImage& image) {
+    QObject::connect(Preview::session(w), &PreviewSession::frame, &w, [&](const QImage& image) {
         quint32 stamp = 0;
         if (measuring && sendStamp(image, &stamp))
             samples.push_back(msSince(stamp, wallMs()));

@@ -1,124 +1,96 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
-#include <QMessageBox>
-#include <QUdpSocket>
-
 #include "viscacommands.h"
 
-namespace
-{
-const int kPtzIndex = 0;
-const int kOsdIndex = 1;
-} // namespace
+using Button = CameraControl::Button;
 
 void MainWindow::dispose_osd_command(int control_cmd)
 {
-    if (!rtsp_connected)
-        return;
-    const QString command = visca::osdCommand(control_cmd);
-    if (!command.isEmpty())
-        send_osd_command(*osd_address, quint16(osd_port), command);
+    camera_control->sendMenuCommand(control_cmd);
 }
 
-QString MainWindow::set_ptz_speed(QString cmd, qint8 pan_speed, qint8 tilt_speed)
+// Read at each press and release: item 1 is "OSD", anything else "PTZ".
+CameraControl::Mode MainWindow::pad_mode() const
 {
-    return visca::fillSpeed(cmd, pan_speed, tilt_speed);
+    return ui->upgrade_preview_comboBox->currentIndex() == 1 ? CameraControl::Mode::Osd
+                                                             : CameraControl::Mode::Ptz;
 }
 
-void MainWindow::send_osd_command(QHostAddress& address, quint16 port, QString command)
+QUdpSocket* MainWindow::osd_socket() const
 {
-    QByteArray bytes;
-    if (!visca::textToBytes(command, &bytes)) {
-        QMessageBox::information(this, tr("Information"), tr("Command format error"));
-        return;
-    }
-    osd_socket->writeDatagram(bytes, address, port);
+    return camera_control->socket();
 }
 
-bool MainWindow::osd_selected() const
+QHostAddress MainWindow::osd_address() const
 {
-    return ui->upgrade_preview_comboBox->currentIndex() == kOsdIndex;
+    return preview_session->cameraAddress();
 }
 
-void MainWindow::send_ptz_command(const QString& command)
+int MainWindow::osd_port() const
 {
-    if (rtsp_connected)
-        send_osd_command(*osd_address, quint16(osd_port), command);
+    return visca::kPort;
 }
 
-void MainWindow::osd_direction_pressed(int control_cmd, const QString& ptz_template)
+bool MainWindow::osd_menu_open() const
 {
-    if (osd_selected()) {
-        if (osd_menu_open)
-            dispose_osd_command(control_cmd);
-    } else if (!osd_menu_open) {
-        send_ptz_command(set_ptz_speed(ptz_template, visca::kPtzSpeed, visca::kPtzSpeed));
-    }
-}
-
-void MainWindow::osd_direction_released()
-{
-    if (ui->upgrade_preview_comboBox->currentIndex() == kPtzIndex && !osd_menu_open)
-        send_ptz_command(visca::kPtzStop);
+    return camera_control->menuOpen();
 }
 
 void MainWindow::on_osd_menu_Button_pressed()
 {
-    if (!osd_selected())
-        return;
-    dispose_osd_command(7);
-    osd_menu_open = !osd_menu_open;
+    camera_control->press(Button::Menu, pad_mode());
 }
-
 void MainWindow::on_osd_back_Button_pressed()
 {
-    if (osd_selected())
-        dispose_osd_command(6);
+    camera_control->press(Button::Back, pad_mode());
 }
-
 void MainWindow::on_osd_ok_Button_pressed()
 {
-    if (osd_selected())
-        dispose_osd_command(1);
-    else
-        send_ptz_command(visca::kPtzHome);
+    camera_control->press(Button::Ok, pad_mode());
 }
-
 void MainWindow::on_osd_up_Button_pressed()
 {
-    osd_direction_pressed(2, visca::kPtzUp);
+    camera_control->press(Button::Up, pad_mode());
 }
 void MainWindow::on_osd_down_Button_pressed()
 {
-    osd_direction_pressed(3, visca::kPtzDown);
+    camera_control->press(Button::Down, pad_mode());
 }
 void MainWindow::on_osd_left_Button_pressed()
 {
-    osd_direction_pressed(4, visca::kPtzLeft);
+    camera_control->press(Button::Left, pad_mode());
 }
 void MainWindow::on_osd_right_Button_pressed()
 {
-    osd_direction_pressed(5, visca::kPtzRight);
+    camera_control->press(Button::Right, pad_mode());
+}
+
+void MainWindow::on_osd_menu_Button_released()
+{
+    camera_control->release(Button::Menu, pad_mode());
+}
+void MainWindow::on_osd_back_Button_released()
+{
+    camera_control->release(Button::Back, pad_mode());
+}
+void MainWindow::on_osd_ok_Button_released()
+{
+    camera_control->release(Button::Ok, pad_mode());
 }
 void MainWindow::on_osd_up_Button_released()
 {
-    osd_direction_released();
+    camera_control->release(Button::Up, pad_mode());
 }
 void MainWindow::on_osd_down_Button_released()
 {
-    osd_direction_released();
+    camera_control->release(Button::Down, pad_mode());
 }
 void MainWindow::on_osd_left_Button_released()
 {
-    osd_direction_released();
+    camera_control->release(Button::Left, pad_mode());
 }
 void MainWindow::on_osd_right_Button_released()
 {
-    osd_direction_released();
+    camera_control->release(Button::Right, pad_mode());
 }
-
-// The menu, back and OK buttons act on press only.
-void MainWindow::on_osd_menu_Button_released() {}
-void MainWindow::on_osd_back_Button_released() {}
-void MainWindow::on_osd_ok_Button_released() {}

@@ -4,6 +4,7 @@
 #include <QMutexLocker>
 #include <QThread>
 
+#include <limits>
 #include <utility>
 
 extern "C" {
@@ -74,23 +75,6 @@ int QFFmpeg::interruptCallback(void* opaque)
     return self->now() > self->ioDeadline ? 1 : 0;
 }
 
-int QFFmpeg::openInput(const char* transport)
-{
-    if (!formatCtx)
-        formatCtx = avformat_alloc_context();
-    formatCtx->interrupt_callback.callback = &QFFmpeg::interruptCallback;
-    formatCtx->interrupt_callback.opaque = this;
-    AVDictionary* options = nullptr;
-    av_dict_set(&options, "rtsp_transport", transport, 0);
-    // Probe only what the first picture needs; the packets read while probing are kept, so a key frame
-    // among them is the first picture.
-    av_dict_set(&options, "probesize", "32", 0);
-    av_dict_set(&options, "analyzeduration", "0", 0);
-    const int result = avformat_open_input(&formatCtx, url.toUtf8().constData(), nullptr, &options);
-    av_dict_free(&options);
-    return result;
-}
-
 bool QFFmpeg::Init()
 {
     if (openStream())
@@ -103,13 +87,23 @@ bool QFFmpeg::Init()
 bool QFFmpeg::openStream()
 {
     closeStream();
-    lastOpenMs = now();
-    ioDeadline = lastOpenMs + kOpenTimeoutMs;
-    int opened = openInput("tcp");
-    // A camera that serves RTP over UDP only answers "461 Unsupported transport", or sends another transport.
-    if (running && (opened == AVERROR(EPROTONOSUPPORT) || opened == AVERROR_INVALIDDATA))
-        opened = openInput("udp");
+    transportRefused = false;
+    ioDeadline = now() + kOpenTimeoutMs;
+    if (!formatCtx)
+        formatCtx = avformat_alloc_context();
+    formatCtx->interrupt_callback.callback = &QFFmpeg::interruptCallback;
+    formatCtx->interrupt_callback.opaque = this;
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "rtsp_transport", transport.toLatin1().constData(), 0);
+    // Probe only what the first picture needs; the packets read while probing are kept, so a key frame
+    // among them is the first picture.
+    av_dict_set(&options, "probesize", "32", 0);
+    av_dict_set(&options, "analyzeduration", "0", 0);
+    const int opened = avformat_open_input(&formatCtx, url.toUtf8().constData(), nullptr, &options);
+    av_dict_free(&options);
     if (opened < 0) {
+        // "461 Unsupported transport", or an answer offering another transport than the one asked for.
+        transportRefused = running && (opened == AVERROR(EPROTONOSUPPORT) || opened == AVERROR_INVALIDDATA);
         qDebug() << "打开视频流失败";
         return false;
     }
@@ -167,28 +161,19 @@ void QFFmpeg::closeStream()
 
 void QFFmpeg::Play()
 {
-    lastPictureMs = now();
+    // Reads wait for pictures as long as it takes; Stop() cuts them short.
+    ioDeadline = std::numeric_limits<qint64>::max();
     try {
-        while (running) {
-            if (!codecCtx || now() - lastPictureMs >= kStallMs) {
-                reopenStalledStream();
-                continue;
-            }
-            ioDeadline = lastPictureMs + kStallMs;
+        while (running && codecCtx) {
             if (av_read_frame(formatCtx, packet) < 0) {
                 av_packet_unref(packet);
-                if (running && now() - lastPictureMs < kStallMs)
+                if (running)
                     QThread::msleep(kReadRetryMs);
                 continue;
             }
             if (packet->stream_index == videoStreamIndex && avcodec_send_packet(codecCtx, packet) >= 0) {
-                while (running && avcodec_receive_frame(codecCtx, frame) == 0) {
-                    // A picture the demuxer hands over only because the read timed out is the last of a
-                    // stalled stream.
-                    if (now() <= ioDeadline)
-                        lastPictureMs = now();
+                while (running && avcodec_receive_frame(codecCtx, frame) == 0)
                     convertAndPost();
-                }
             }
             av_packet_unref(packet);
         }
@@ -197,19 +182,6 @@ void QFFmpeg::Play()
         running = false;
     }
     closeStream();
-}
-
-void QFFmpeg::reopenStalledStream()
-{
-    const qint64 wait = lastOpenMs + kStallMs - now();
-    if (wait > 0) {
-        QThread::msleep(static_cast<unsigned long>(qMin<qint64>(wait, 50)));
-        return;
-    }
-    qDebug() << "no picture for" << kStallMs << "ms, opening the stream again";
-    emit Reconnecting();
-    Init();
-    lastPictureMs = now();
 }
 
 // Made again whenever the size or pixel format of the decoded pictures changes.

@@ -19,7 +19,7 @@ struct SwsContext;
 
 // Opens one RTSP stream, decodes its first video stream and hands every picture out as an RGB888 image.
 // Init() and Play() run on the decode thread, Stop() on any thread; the object lives on the receiver's
-// thread, where GetImage() is emitted.
+// thread, where GetImage() is emitted. One object serves one connection.
 class QFFmpeg : public QObject
 {
     Q_OBJECT
@@ -29,22 +29,22 @@ public:
     ~QFFmpeg() override;
 
     void SetUrl(QString url) { this->url = url; }
-    // Opens the stream with RTP over TCP, or over UDP when the camera refuses TCP; gives up after
-    // kOpenTimeoutMs or at Stop().
+    // How RTP travels: "tcp" (the default), interleaved on the RTSP connection, or "udp".
+    void SetTransport(QString transport) { this->transport = transport; }
+    // Opens the stream; gives up after kOpenTimeoutMs or at Stop().
     bool Init();
-    // Decodes until Stop(). A stream that delivers no picture for kStallMs is opened again, at most once per
-    // kStallMs. The stream is closed, with a TEARDOWN, before it returns.
+    // After a failed Init(): the camera answered but would not send RTP over this transport.
+    bool TransportRefused() const { return transportRefused; }
+    // Decodes until Stop(); a stream that ends or breaks is read again after a short pause. The stream is
+    // closed, with a TEARDOWN, before it returns.
     void Play();
     void Stop() { running = false; }
 
     static const int kOpenTimeoutMs = 5000;
-    static const int kStallMs = 5000;
 
 signals:
     // The newest picture: one that arrives before the last one was taken replaces it.
     void GetImage(QImage image);
-    // No picture for kStallMs: the stream is being opened again.
-    void Reconnecting();
 
 private:
     // Converter settings of the pictures it was made for.
@@ -64,9 +64,7 @@ private:
     static int interruptCallback(void* opaque);
     qint64 now() const { return clock.elapsed(); }
     bool openStream();
-    int openInput(const char* transport);
     void closeStream();
-    void reopenStalledStream();
     bool prepareConverter();
     int freeBuffer(int width, int height);
     void convertAndPost();
@@ -83,6 +81,8 @@ private:
     const AVCodec* codec = nullptr;
     AVPacket* packet = nullptr;
     QString url;
+    QString transport = QStringLiteral("tcp");
+    bool transportRefused = false;
     int videoWidth = 0;
     int videoHeight = 0;
     int videoStreamIndex = -1;
@@ -90,8 +90,6 @@ private:
     QElapsedTimer clock;
     std::atomic<qint64> ioDeadline{0}; // blocking FFmpeg calls give up after this time of `clock`
     std::atomic<bool> closing{false};  // a closing stream may finish its TEARDOWN even after Stop()
-    qint64 lastOpenMs = 0;
-    qint64 lastPictureMs = 0;
 };
 
 #endif // QFFMPEG_H

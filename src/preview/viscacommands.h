@@ -8,6 +8,9 @@
 namespace visca
 {
 
+// The camera's UDP port for control datagrams; it sends no replies.
+constexpr quint16 kPort = 1259;
+
 // Drive templates: H K are the pan speed's hex digits, V N the tilt speed's.
 const QString kPtzUp = QStringLiteral("81 01 06 01 HK VN 03 01 FF");
 const QString kPtzDown = QStringLiteral("81 01 06 01 HK VN 03 02 FF");

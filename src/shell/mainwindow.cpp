@@ -12,7 +12,6 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QTimer>
-#include <QUdpSocket>
 #include <QUrl>
 
 #include "devicelistcolumns.h"
@@ -47,7 +46,6 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     work_type = 1;
     tcp_op = 1;
     auto_backup_active = false;
-    rtsp_connected = false;
     auto_backup = false;
     model_type = true;
     ui->worktype_comboBox->setCurrentIndex(0);
@@ -76,9 +74,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     });
     device_list_tools = new DeviceListTools(this, ui->treeWidget, discovery, [this] { return device_list; });
     init_tcp_client();
-    osd_socket = new QUdpSocket(this);
-    osd_port = 1259;
-    osd_menu_open = false;
+    init_preview();
     upgrade_finish_flag = 0;
     list_local_interfaces();
     selected_ip_index = -1;
@@ -94,7 +90,6 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
 MainWindow::~MainWindow()
 {
     delete ui;
-    delete osd_address;
 }
 
 void MainWindow::resizeEvent(QResizeEvent*)
@@ -127,7 +122,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
     }
     event->accept();
     tcpClient->close();
-    if (ffmpeg) // connected, or still connecting
+    if (preview_session->isActive()) // connected, or still connecting
         on_rtsp_connect_Button_clicked();
     save_config();
 }

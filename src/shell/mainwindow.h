@@ -18,11 +18,13 @@
 #include <initializer_list>
 #include <memory>
 
+#include "cameracontrol.h"
 #include "devicecommand.h"
 #include "devicetable.h"
 #include "devinfo.h"
 #include "discoverymessages.h"
 #include "firmwarenames.h"
+#include "previewsession.h"
 #include "tcprecord.h"
 #include "verdict.h"
 
@@ -179,15 +181,18 @@ private:
     QVector<PartitionRecord> known_partitions() const;
 
     // preview
-    bool IP_Test(QString address, int port);
-    void preview_opened(bool ok);
-    void stop_preview();
-    QString set_ptz_speed(QString cmd, qint8 pan_speed, qint8 tilt_speed);
-    void send_osd_command(QHostAddress& address, quint16 port, QString command);
-    bool osd_selected() const;
-    void send_ptz_command(const QString& command);
-    void osd_direction_pressed(int control_cmd, const QString& ptz_template);
-    void osd_direction_released();
+    void init_preview();
+    void stop_preview(bool rest);
+    void show_preview_failure(PreviewSession::Failure failure);
+    CameraControl::Mode pad_mode() const;
+    // The design's preview and control members, read from the sessions that own their state.
+    bool rtsp_connected() const;
+    QFFmpeg* ffmpeg() const;
+    RtspThread* rtsp_thread() const;
+    QUdpSocket* osd_socket() const;
+    QHostAddress osd_address() const;
+    int osd_port() const;
+    bool osd_menu_open() const;
 
     Ui::MainWindow* ui;
     // The device connection: one conversation with one camera at a time.
@@ -196,7 +201,6 @@ private:
     CameraUpgrade* camera_upgrade = nullptr;
     // The version question for the camera just upgraded, asked when its count-down ends.
     VersionCheck* version_check = nullptr;
-    QUdpSocket* osd_socket = nullptr;
     bool connect_flag = false;
     bool upgrading = false;
     QString mode = QStringLiteral("Simple");
@@ -245,13 +249,10 @@ private:
     int work_type = 1;
     int tcp_op = 1;
     bool auto_backup_active = false;
-    bool rtsp_connected = false;
-    QFFmpeg* ffmpeg = nullptr;
-    RtspThread* rtsp_thread = nullptr;
+    // The live view and the control pad's commands.
+    PreviewSession* preview_session = nullptr;
+    CameraControl* camera_control = nullptr;
     RolloutTab* rollout_tab = nullptr; // the sixth tab, after Preview
-    QHostAddress* osd_address = nullptr;
-    int osd_port = 1259;
-    bool osd_menu_open = false;
     int upgrade_finish_flag = 0;
 
     // The configuration archive and its spare copy, in the working directory.

@@ -3,18 +3,54 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QComboBox>
 #include <QDebug>
 #include <QFile>
 #include <QLibraryInfo>
 #include <QLineEdit>
+#include <QMutex>
 #include <QPixmap>
+#include <QScrollBar>
+#include <QTextEdit>
 #include <QTranslator>
+
+#include "rollout/rollouttab.h"
 
 namespace
 {
+// The window's catalogue. It also remembers which source text each text it was asked for came from, so that
+// a language change can translate again what the program put into its status labels.
+class WindowTranslator : public QTranslator
+{
+public:
+    QString translate(const char* context, const char* sourceText, const char* disambiguation = nullptr,
+                      int n = -1) const override
+    {
+        const QString text = QTranslator::translate(context, sourceText, disambiguation, n);
+        if (sourceText && qstrcmp(context, "MainWindow") == 0) {
+            QMutexLocker lock(&mutex);
+            sources.insert(text.isNull() ? QString::fromUtf8(sourceText) : text, QByteArray(sourceText));
+        }
+        return text;
+    }
+
+    // The text shown again in the language now installed; a text the window never translated stays.
+    QString again(const QString& shown) const
+    {
+        QByteArray source;
+        {
+            QMutexLocker lock(&mutex);
+            source = sources.value(shown);
+        }
+        return source.isEmpty() ? shown : QCoreApplication::translate("MainWindow", source.constData());
+    }
+
+private:
+    mutable QMutex mutex;
+    mutable QHash<QString, QByteArray> sources;
+};
+
 // One translator for the whole application, reloaded on each language change.
-QTranslator* translator = nullptr;
+WindowTranslator* translator = nullptr;
 // The toolkit's own texts (the Ok and Cancel of message boxes, the file dialog) in Chinese.
 QTranslator* toolkit_translator = nullptr;
 
@@ -38,30 +74,46 @@ QString catalogue_for(const QString& language)
     return QString();
 }
 
-// The form's selectors come back on their first item after every retranslation, as their lists are
-// rebuilt from the translated texts.
-void refill_on_first_item(QComboBox* box)
+// What the operator typed and what the window shows, across a retranslation of the form, which puts the
+// form's own texts back into every field (the selectors keep their choice). Widgets that translate
+// themselves are left to do so.
+struct KeptForm {
+    QVector<QPair<QLineEdit*, QString>> edits;
+    QVector<QPair<QLabel*, QString>> statuses;
+    QString devices;
+    QPixmap picture;
+    QString log;
+    int log_scroll = 0;
+};
+
+KeptForm keep_form(const Ui::MainWindow& ui, const QWidget* own_texts)
 {
-    QStringList items;
-    for (int i = 0; i < box->count(); ++i)
-        items << box->itemText(i);
-    box->clear();
-    box->insertItems(0, items);
+    KeptForm kept;
+    for (QLineEdit* edit : ui.centralWidget->findChildren<QLineEdit*>())
+        if (!own_texts->isAncestorOf(edit))
+            kept.edits.append({edit, edit->text()});
+    for (QLabel* label : {ui.label_4, ui.label_6, ui.label_23, ui.labVideo})
+        kept.statuses.append({label, label->text()});
+    kept.devices = ui.label_3->text();
+    kept.picture = ui.labVideo->pixmap(Qt::ReturnByValue);
+    kept.log = ui.textEdit->toHtml();
+    kept.log_scroll = ui.textEdit->verticalScrollBar()->value();
+    return kept;
+}
+
+void restore_form(const Ui::MainWindow& ui, const KeptForm& kept)
+{
+    for (const auto& [edit, text] : kept.edits)
+        if (edit->text() != text)
+            edit->setText(text);
+    for (const auto& [label, text] : kept.statuses)
+        label->setText(translator->again(text));
+    if (!kept.picture.isNull())
+        ui.labVideo->setPixmap(kept.picture);
+    ui.textEdit->setHtml(kept.log);
+    ui.textEdit->verticalScrollBar()->setValue(kept.log_scroll);
 }
 } // namespace
-
-void MainWindow::retranslate_form()
-{
-    ui->retranslateUi(this);
-    // The form leaves these empty, so the generated retranslation has no text to put back into them.
-    for (QLineEdit* edit : {ui->ip_address_lineEdit, ui->netmask_lineEdit, ui->gateway_lineEdit,
-                            ui->fdns_lineEdit, ui->mac4_lineEdit, ui->mac5_lineEdit, ui->mac6_lineEdit})
-        edit->clear();
-    refill_on_first_item(ui->dhcp_comboBox);
-    refill_on_first_item(ui->upgrade_preview_comboBox);
-    refill_on_first_item(ui->language_comboBox);
-    refill_on_first_item(ui->worktype_comboBox);
-}
 
 void MainWindow::install_translator()
 {
@@ -69,22 +121,36 @@ void MainWindow::install_translator()
         QApplication::removeTranslator(translator);
         delete translator;
     }
-    translator = new QTranslator;
+    translator = new WindowTranslator;
     install_toolkit_translation(language);
     const QString catalogue = catalogue_for(language);
     if (!catalogue.isEmpty())
         translator->load(catalogue);
     QApplication::installTranslator(translator);
-    retranslate_form();
+    ui->retranslateUi(this);
     if (language == QLatin1String("Chinese"))
         ui->language_comboBox->setCurrentIndex(0);
     else if (language == QLatin1String("English"))
         ui->language_comboBox->setCurrentIndex(1);
 }
 
+// Every text in the new language; the fields keep what they hold, and the indicators are evaluated again.
+void MainWindow::retranslate_form()
+{
+    const KeptForm kept = keep_form(*ui, rollout_tab);
+    ui->retranslateUi(this);
+    restore_form(*ui, kept);
+    const QString devices = translator->again(kept.devices);
+    ui->label_3->setText(devices != kept.devices || device_list.isEmpty()
+                             ? devices
+                             : tr("Devices: ") + QString::number(device_list.size()));
+    ui->label_21->setText(QFile::exists(kArchive) ? tr("exist") : tr("none"));
+    ui->rtsp_connect_Button->setText(preview_session->isActive() ? tr("Disconnect") : tr("Connect"));
+}
+
 void MainWindow::on_language_comboBox_activated(int index)
 {
-    // A retranslation resets the form, which would wipe the status of a running upgrade.
+    // A retranslation would relabel a running upgrade's status mid-way.
     if (upgrading)
         return;
     if (index != 0 && index != 1)

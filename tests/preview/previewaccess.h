@@ -9,19 +9,15 @@
 template <typename Tag> class MainWindowAccess;
 struct PreviewTag;
 
-// What the preview tests read and set inside the window.
+// What the preview tests read inside the window.
 template <> class MainWindowAccess<PreviewTag>
 {
 public:
-    static bool& connected(MainWindow& w) { return w.rtsp_connected; }
-    static QFFmpeg* decoder(MainWindow& w) { return w.ffmpeg; }
-    static QHostAddress*& osdAddress(MainWindow& w) { return w.osd_address; }
-    static bool& menuOpen(MainWindow& w) { return w.osd_menu_open; }
+    static PreviewSession* session(MainWindow& w) { return w.preview_session; }
+    static CameraControl* control(MainWindow& w) { return w.camera_control; }
+    static bool connected(MainWindow& w) { return w.rtsp_connected(); }
+    static QHostAddress osdAddress(MainWindow& w) { return w.osd_address(); }
     static void setImage(MainWindow& w, const QImage& image) { w.rtsp_SetImage(image); }
-    static void send(MainWindow& w, const QString& command)
-    {
-        w.send_osd_command(*w.osd_address, quint16(w.osd_port), command);
-    }
 };
 using Preview = MainWindowAccess<PreviewTag>;
 

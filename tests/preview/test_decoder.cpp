@@ -5,7 +5,7 @@
 #include <csignal>
 #include <memory>
 
-#include "camsimrun.h"
+#include "cameralog.h"
 #include "qffmpeg.h"
 
 namespace
@@ -85,36 +85,49 @@ class TestDecoder : public QObject
     Q_OBJECT
 
 private slots:
-    // Each stream is opened, played (unless stopped before Play()) and stopped.
+    // Each stream is opened, played (unless stopped before Play()) and stopped; or its opening fails, the
+    // camera having refused the transport or not.
     void streams_data()
     {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QString>("path");
-        QTest::addColumn<QString>("stop");
+        QTest::addColumn<QString>("transport");
+        QTest::addColumn<QString>("stop");   // or how the opening fails
         QTest::addColumn<QString>("setups"); // transports camsim was asked for
         QTest::newRow("video only") << QStringList{} << "/1"
+                                    << "tcp"
                                     << "playing"
                                     << "TCP";
         QTest::newRow("audio track first") << QStringList{"--rtsp-audio"} << "/1"
+                                           << "tcp"
                                            << "playing"
                                            << "TCP TCP";
-        QTest::newRow("UDP only, TCP asked first") << QStringList{"--rtsp-udp-only"} << "/1"
-                                                   << "playing"
-                                                   << "TCP UDP";
+        QTest::newRow("UDP only, asked for TCP") << QStringList{"--rtsp-udp-only"} << "/1"
+                                                 << "tcp"
+                                                 << "refused"
+                                                 << "TCP";
+        QTest::newRow("UDP only, asked for UDP") << QStringList{"--rtsp-udp-only"} << "/1"
+                                                 << "udp"
+                                                 << "playing"
+                                                 << "UDP";
         QTest::newRow("stopped before Play") << QStringList{} << "/1"
+                                             << "tcp"
                                              << "before Play"
                                              << "TCP";
         QTest::newRow("camera frozen") << QStringList{} << "/1"
+                                       << "tcp"
                                        << "frozen"
                                        << "TCP";
         QTest::newRow("path other than /1") << QStringList{} << "/2"
-                                            << ""
+                                            << "tcp"
+                                            << "failed"
                                             << "";
     }
     void streams()
     {
         QFETCH(QStringList, args);
         QFETCH(QString, path);
+        QFETCH(QString, transport);
         QFETCH(QString, stop);
         QFETCH(QString, setups);
         CamsimRun camera;
@@ -122,13 +135,13 @@ private slots:
                                          "--rtsp-port", "8771", "--rtsp-size", "320x240"} +
                              args));
         Playback playback("rtsp://127.0.0.71:8771" + path);
-        QCOMPARE(playback.decoder.Init(), !stop.isEmpty());
-        QStringList transports;
-        for (const QJsonObject& e : camera.events("rtsp"))
-            if (e.value("method") == "SETUP")
-                transports << (e.value("transport").toString().contains("TCP") ? "TCP" : "UDP");
-        QCOMPARE(transports.join(' '), setups);
-        if (stop.isEmpty())
+        playback.decoder.SetTransport(transport);
+        const bool fails = stop == "refused" || stop == "failed";
+        QCOMPARE(playback.decoder.Init(), !fails);
+        QCOMPARE(playback.decoder.TransportRefused(), stop == "refused");
+        // camsim may log a SETUP just after answering it.
+        QTRY_COMPARE_WITH_TIMEOUT(setupTransports(camera), setups, 2000);
+        if (fails)
             return;
         if (stop != "before Play") {
             playback.play();

@@ -67,15 +67,10 @@ private slots:
     void languages()
     {
         MainWindow w;
-        w.findChild<QLineEdit*>("ip_address_lineEdit")->setText("10.0.0.5");
-        w.findChild<QComboBox*>("dhcp_comboBox")->setCurrentIndex(1);
         activate(w, "language_comboBox", 1);
         QCOMPARE(w.windowTitle(), QString("UPGRADE v2.7"));
         QCOMPARE(text(w, "osd_up_Button") + text(w, "osd_down_Button"), QString("UPDown"));
         QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QString("Cancel"));
-        // The form is set up again in the new language, its entries back to what it was built with.
-        QCOMPARE(text(w, "ip_address_lineEdit") + text(w, "label_23"), QString("disconnect"));
-        QCOMPARE(w.findChild<QComboBox*>("dhcp_comboBox")->currentText(), QString("Manual"));
 
         activate(w, "language_comboBox", 0);
         QCOMPARE(w.windowTitle(), QString::fromUtf8("升级软件 v2.7"));
