@@ -160,7 +160,6 @@ private:
     void ask_about_mismatch();
     void show_upgrade_verdict(const Verdict& verdict, UpgradeStep step);
     void cancel_upgrade();
-    static const char* verdict_source(const Verdict& verdict);
     QString verdict_text(const Verdict& verdict) const;
     void parse_partition_table(const QVector<PartitionRecord>& records);
     void handle_version_report(const VersionReport& report);
@@ -175,8 +174,8 @@ private:
     void show_version_after_reboot(const Verdict& verdict, const VersionReport& report);
     void drop_version_check();
     void clear_failure_marks();
-    void mark_failed(const char* source, std::initializer_list<QLabel*> labels);
-    void show_failure(const char* source, std::initializer_list<QLabel*> labels);
+    void mark_failed(const QString& text, std::initializer_list<QLabel*> labels);
+    void show_failure(const QString& text, std::initializer_list<QLabel*> labels);
     void start_restore_countdown();
     QVector<PartitionRecord> known_partitions() const;
 

@@ -2,9 +2,7 @@
 #include "statuscolours.h"
 #include "ui_mainwindow.h"
 
-#include <QCoreApplication>
 #include <QDebug>
-#include <QEvent>
 #include <QMessageBox>
 #include <QTextCharFormat>
 #include <QTextCursor>
@@ -61,9 +59,9 @@ void MainWindow::device_connect_failed()
         return;
     if (tcp_op == 1) {
         ui->query_Button->setEnabled(true);
-        show_failure(QT_TR_NOOP("timed out"), {ui->label_4});
+        show_failure(tr("timed out"), {ui->label_4});
     } else {
-        show_failure(QT_TR_NOOP("timed out"), {ui->label_23});
+        show_failure(tr("timed out"), {ui->label_23});
     }
 }
 
@@ -77,7 +75,7 @@ void MainWindow::device_operation_finished(int operation, const Verdict& verdict
     case DeviceSession::Operation::Query:
         if (!verdict.ok()) {
             connect_flag = false;
-            show_failure(verdict_source(verdict), {ui->label_4, ui->label_6});
+            show_failure(verdict_text(verdict), {ui->label_4, ui->label_6});
         }
         break;
     case DeviceSession::Operation::Backup:
@@ -85,7 +83,7 @@ void MainWindow::device_operation_finished(int operation, const Verdict& verdict
         if (!verdict.ok()) {
             connect_flag = false;
             backup_started = false;
-            show_failure(verdict_source(verdict), {ui->label_23});
+            show_failure(verdict_text(verdict), {ui->label_23});
         }
         break;
     case DeviceSession::Operation::Restore:
@@ -93,7 +91,7 @@ void MainWindow::device_operation_finished(int operation, const Verdict& verdict
         if (verdict.ok())
             start_restore_countdown();
         else
-            show_failure(verdict_source(verdict), {ui->label_23});
+            show_failure(verdict_text(verdict), {ui->label_23});
         break;
     case DeviceSession::Operation::Upgrade:
     case DeviceSession::Operation::None:
@@ -101,109 +99,73 @@ void MainWindow::device_operation_finished(int operation, const Verdict& verdict
     }
 }
 
-namespace
-{
-const char* const kFailureSource = "failureSource";
-
-// The form's retranslation puts a label's idle text back: a failed one gets its failure's words again, in
-// the new language.
-class FailureRetranslator : public QObject
-{
-public:
-    using QObject::QObject;
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (event->type() == QEvent::LanguageChange) {
-            const QByteArray source = watched->property(kFailureSource).toByteArray();
-            if (!source.isEmpty())
-                static_cast<QLabel*>(watched)->setText(
-                    QCoreApplication::translate("MainWindow", source.constData()));
-        }
-        return false;
-    }
-};
-} // namespace
-
 // A failure stays in its labels, in the error colour, until the next operation starts.
-void MainWindow::mark_failed(const char* source, std::initializer_list<QLabel*> labels)
+void MainWindow::mark_failed(const QString& text, std::initializer_list<QLabel*> labels)
 {
     for (QLabel* label : labels) {
-        // One retranslator per label, from its first failure on.
-        if (!label->property(kFailureSource).isValid())
-            label->installEventFilter(new FailureRetranslator(label));
-        label->setProperty(kFailureSource, QByteArray(source));
-        label->setText(tr(source));
+        label->setText(text);
         status_colours::apply(label, status_colours::Kind::Error);
     }
 }
 
 // The operator may be looking at another window: a box says it too.
-void MainWindow::show_failure(const char* source, std::initializer_list<QLabel*> labels)
+void MainWindow::show_failure(const QString& text, std::initializer_list<QLabel*> labels)
 {
-    mark_failed(source, labels);
-    QMessageBox::warning(this, tr("Warning"), tr(source), QMessageBox::Ok);
+    mark_failed(text, labels);
+    QMessageBox::warning(this, tr("Warning"), text, QMessageBox::Ok);
 }
 
 // The next operation starts: the last one's failure is history.
 void MainWindow::clear_failure_marks()
 {
-    for (QLabel* label : {ui->label_4, ui->label_6, ui->label_23}) {
-        if (label->property(kFailureSource).isValid())
-            label->setProperty(kFailureSource, QByteArray());
+    for (QLabel* label : {ui->label_4, ui->label_6, ui->label_23})
         status_colours::apply(label, status_colours::Kind::Normal);
-    }
 }
 
-// The one table from a verdict to the window's words, untranslated: a failed label keeps its words across a
-// language change.
-const char* MainWindow::verdict_source(const Verdict& verdict)
+// The one table from a verdict to the window's words.
+QString MainWindow::verdict_text(const Verdict& verdict) const
 {
     switch (verdict.failure) {
     case Failure::None:
-        return "";
+        return QString();
     case Failure::ConnectTimedOut:
     case Failure::ConnectFailed:
     case Failure::TimedOut:
     case Failure::NoAnswer:
-        return QT_TR_NOOP("timed out");
+        return tr("timed out");
     case Failure::Dropped:
     case Failure::NotConnected:
     case Failure::UnexpectedStatus:
     case Failure::NotBack:
     case Failure::Cancelled:
-        return QT_TR_NOOP("disconnect");
+        return tr("disconnect");
     case Failure::BadAddress:
-        return QT_TR_NOOP("Network information fill in error");
+        return tr("Network information fill in error");
     case Failure::NameTooLong:
     case Failure::RefusedType:
     case Failure::RefusedModel:
     case Failure::Declined:
-        return QT_TR_NOOP("Upgrade file type does not match");
+        return tr("Upgrade file type does not match");
     case Failure::FileUnreadable:
-        return QT_TR_NOOP("Open file failed");
+        return tr("Open file failed");
     case Failure::DiskFull:
-        return QT_TR_NOOP("board is not enough disk space");
+        return tr("board is not enough disk space");
     case Failure::VerifyFailed:
-        return QT_TR_NOOP("file verify fail reboot...");
+        return tr("file verify fail reboot...");
     case Failure::UpgradeFailed:
-        return QT_TR_NOOP("upgrade fail reboot...");
+        return tr("upgrade fail reboot...");
     case Failure::ArmMissing:
-        return QT_TR_NOOP("arm upgrade file not found reboot...");
+        return tr("arm upgrade file not found reboot...");
     case Failure::BackupFailed:
     case Failure::ArchiveRefused:
     case Failure::ArchiveBroken:
     case Failure::ArchiveMismatch:
     case Failure::CannotWrite:
-        return QT_TR_NOOP("backup failed");
+        return tr("backup failed");
     case Failure::RestoreFailed:
-        return QT_TR_NOOP("Restore failed reboot...");
+        return tr("Restore failed reboot...");
     }
-    return "";
-}
-
-QString MainWindow::verdict_text(const Verdict& verdict) const
-{
-    return tr(verdict_source(verdict));
+    return QString();
 }
 
 void MainWindow::show_stream_progress(qint64 sent, qint64 total)

@@ -287,7 +287,6 @@ void MainWindow::show_upgrade_verdict(const Verdict& verdict, UpgradeStep step)
         return;
     upgrade_finish_flag = 0;
     connect_flag = false;
-    const char* source = verdict_source(verdict);
     const QString text = verdict_text(verdict);
     if (step == UpgradeStep::BackupConnecting || step == UpgradeStep::BackingUp) {
         // Not one byte of firmware has left: no upgrade without the promised backup.
@@ -295,10 +294,10 @@ void MainWindow::show_upgrade_verdict(const Verdict& verdict, UpgradeStep step)
         const bool unreached =
             verdict.failure == Failure::ConnectTimedOut || verdict.failure == Failure::ConnectFailed;
         if (unreached)
-            mark_failed(source, {ui->label_4});
+            mark_failed(text, {ui->label_4});
         else
             ui->label_4->setText(tr("disconnect"));
-        mark_failed(QT_TR_NOOP("backup failed"), {ui->label_23, ui->label_6});
+        mark_failed(tr("backup failed"), {ui->label_23, ui->label_6});
         QMessageBox::warning(this, tr("Warning"), tr("Backup failed, the upgrade was not started"),
                              QMessageBox::Ok);
         return;
@@ -320,7 +319,7 @@ void MainWindow::show_upgrade_verdict(const Verdict& verdict, UpgradeStep step)
         } else {
             ui->progressBar->reset();
             end_upgrade();
-            show_failure(source, {ui->label_6});
+            show_failure(text, {ui->label_6});
         }
         break;
     case Failure::RefusedModel:
@@ -335,28 +334,28 @@ void MainWindow::show_upgrade_verdict(const Verdict& verdict, UpgradeStep step)
         // The camera keeps the connection, the tool does not: "connected" would be a lie.
         ui->label_4->setText(tr("disconnect"));
         ui->progressBar->reset();
-        show_failure(source, {ui->label_6});
+        show_failure(text, {ui->label_6});
         break;
     case Failure::VerifyFailed:
     case Failure::ArmMissing:
         ui->label_4->setText(tr("disconnect"));
         ui->progressBar->reset();
         end_upgrade();
-        show_failure(source, {ui->label_6});
+        show_failure(text, {ui->label_6});
         break;
     case Failure::ConnectTimedOut:
     case Failure::ConnectFailed:
         ui->query_Button->setEnabled(true);
-        show_failure(source, {ui->label_4});
+        show_failure(text, {ui->label_4});
         break;
     case Failure::NoAnswer:
     case Failure::TimedOut:
         // Connected, then silence: the progress text would still claim to wait or transmit.
         ui->query_Button->setEnabled(true);
-        show_failure(source, {ui->label_4, ui->label_6});
+        show_failure(text, {ui->label_4, ui->label_6});
         break;
     case Failure::Dropped: // displayError has shown the broken connection
-        show_failure(source, {ui->label_4, ui->label_6});
+        show_failure(text, {ui->label_4, ui->label_6});
         break;
     case Failure::Cancelled: // another conversation took the connection over
         break;
@@ -373,7 +372,7 @@ void MainWindow::show_upgrade_verdict(const Verdict& verdict, UpgradeStep step)
     case Failure::NotBack:
         ui->label_4->setText(tr("disconnect"));
         end_upgrade();
-        show_failure(source, {ui->label_6});
+        show_failure(text, {ui->label_6});
         break;
     }
 }
