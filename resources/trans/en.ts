@@ -421,6 +421,14 @@
         <source>stalled: no progress for %1 s</source>
         <translation>stalled: no progress for %1 s</translation>
     </message>
+    <message>
+        <source>Version now: %1</source>
+        <translation>Version now: %1</translation>
+    </message>
+    <message>
+        <source>The camera did not answer after the reboot</source>
+        <translation>The camera did not answer after the reboot</translation>
+    </message>
 </context>
 <context>
     <name>AssignDialog</name>

@@ -419,6 +419,14 @@
         <source>stalled: no progress for %1 s</source>
         <translation>传输停滞：%1 秒无进展</translation>
     </message>
+    <message>
+        <source>Version now: %1</source>
+        <translation>当前版本：%1</translation>
+    </message>
+    <message>
+        <source>The camera did not answer after the reboot</source>
+        <translation>相机重启后没有应答</translation>
+    </message>
 </context>
 <context>
     <name>AssignDialog</name>

@@ -67,15 +67,28 @@ void fail(const Invocation& in, const QString& reason)
            QStringLiteral("%1: %2").arg(in.out.host(), reason));
 }
 
+// A camera of the other record layout never receives a whole request, or answers with records the tool
+// cannot read: the question goes unanswered.
+QString unansweredReason(const Verdict& verdict, int workType)
+{
+    return QStringLiteral("%1; a camera of the other record layout stays silent: try --layout %2")
+        .arg(failure_reason(verdict))
+        .arg(workType == 1 ? 2 : 1);
+}
+
 // A session that reports connection failures, broken connections and failed operations as the result.
-void connectFailures(const Invocation& in, DeviceSession& session)
+// `workType` non-zero: silence after the request is worded as unansweredReason().
+void connectFailures(const Invocation& in, DeviceSession& session, int workType = 0)
 {
     QObject::connect(&session, &DeviceSession::connectFailed,
                      [&in](const Verdict& verdict) { fail(in, failure_reason(verdict)); });
     QObject::connect(&session, &DeviceSession::finished,
-                     [&in](DeviceSession::Operation, const Verdict& verdict) {
-                         if (!verdict.ok())
-                             fail(in, failure_reason(verdict));
+                     [&in, workType](DeviceSession::Operation, const Verdict& verdict) {
+                         if (verdict.ok())
+                             return;
+                         fail(in, workType && verdict.failure == Failure::TimedOut
+                                      ? unansweredReason(verdict, workType)
+                                      : failure_reason(verdict));
                      });
 }
 
@@ -101,7 +114,7 @@ int runQuery(const Invocation& in)
     DeviceSession session;
     session.setWorkType(camera.workType);
     session.setIdleTimeout(kQueryIdleMs);
-    connectFailures(in, session);
+    connectFailures(in, session, camera.workType);
     QObject::connect(&session, &DeviceSession::connected, [&session] { session.query(true); });
     QObject::connect(&session, &DeviceSession::versionReport, [&in](const VersionReport& report) {
         QJsonArray partitions;
@@ -282,6 +295,8 @@ int runUpgrade(const Invocation& in)
         else if (verdict.failure == Failure::RefusedType)
             reason = QStringLiteral("%1 is not a name for --kind %2 (--force skips the check)")
                          .arg(image.name, kind);
+        else if (verdict.failure == Failure::NoAnswer)
+            reason = unansweredReason(verdict, camera.workType);
         else
             reason = failure_reason(verdict);
         finish(in, verdict.ok(),

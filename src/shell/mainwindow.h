@@ -3,6 +3,7 @@
 
 #include <QAbstractSocket>
 #include <QByteArray>
+#include <QColor>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -14,6 +15,7 @@
 #include <QVariant>
 #include <QVector>
 
+#include <initializer_list>
 #include <memory>
 
 #include "cameracontrol.h"
@@ -32,6 +34,7 @@ namespace Ui
 class MainWindow;
 }
 class QAction;
+class QLabel;
 class QMenu;
 class QTimer;
 class QTreeWidgetItem;
@@ -45,6 +48,7 @@ class DiscoveryClient;
 class QFFmpeg;
 class RolloutTab;
 class RtspThread;
+class VersionCheck;
 
 // The one window of the tool. It owns every socket, timer and worker; each subsystem implements its
 // part of the class in its own source file (shell, discovery, upgrade, preview).
@@ -163,12 +167,16 @@ private:
     void handle_archive_saved();
     void handle_restore_step(RestoreStep step);
     void show_stream_progress(qint64 sent, qint64 total);
-    void append_camera_text(const QString& text);
+    void append_camera_text(const QString& text, const QColor& colour = QColor());
     void abort_upgrade();
     void end_upgrade();
-    void start_upgrade_countdown();
+    void start_upgrade_countdown(const QString& host);
+    void show_version_after_reboot(const Verdict& verdict, const VersionReport& report);
+    void drop_version_check();
+    void clear_failure_marks();
+    void mark_failed(const QString& text, std::initializer_list<QLabel*> labels);
+    void show_failure(const QString& text, std::initializer_list<QLabel*> labels);
     void start_restore_countdown();
-    void fail_backup();
     QVector<PartitionRecord> known_partitions() const;
 
     // preview
@@ -190,6 +198,8 @@ private:
     DeviceSession* tcpClient = nullptr;
     // The upgrade under way over tcpClient, from the click to the camera's verdict.
     CameraUpgrade* camera_upgrade = nullptr;
+    // The version question for the camera just upgraded, asked when its count-down ends.
+    VersionCheck* version_check = nullptr;
     bool connect_flag = false;
     bool upgrading = false;
     QString mode = QStringLiteral("Simple");

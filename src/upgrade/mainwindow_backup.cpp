@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QTimer>
 
+#include "cameraupgrade.h"
 #include "devicesession.h"
 
 // Starts connecting for the backup tab; the request follows when the connection is up (device_connected()).
@@ -18,8 +19,10 @@ bool MainWindow::connect_backup_tab()
     }
     // One connection: this one replaces whatever the upgrade tab was doing.
     cancel_upgrade();
+    clear_failure_marks();
     ui->label_23->setText(tr("connecting..."));
     tcpClient->setWorkType(work_type);
+    tcpClient->setIdleTimeout(CameraUpgrade::DefaultIdleTimeoutMs);
     tcpClient->connectToCamera(address);
     return true;
 }

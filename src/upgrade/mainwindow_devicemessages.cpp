@@ -1,8 +1,10 @@
 #include "mainwindow.h"
+#include "statuscolours.h"
 #include "ui_mainwindow.h"
 
 #include <QDebug>
 #include <QMessageBox>
+#include <QTextCharFormat>
 #include <QTextCursor>
 #include <QTimer>
 
@@ -57,38 +59,67 @@ void MainWindow::device_connect_failed()
         return;
     if (tcp_op == 1) {
         ui->query_Button->setEnabled(true);
-        ui->label_4->setText(tr("timed out"));
+        show_failure(tr("timed out"), {ui->label_4});
     } else {
-        ui->label_23->setText(tr("timed out"));
+        show_failure(tr("timed out"), {ui->label_23});
     }
 }
 
+// The Query, Backup and Restore buttons' conversations; an upgrade's end in its own verdict
+// (show_upgrade_verdict).
 void MainWindow::device_operation_finished(int operation, const Verdict& verdict)
 {
-    // A broken connection has been shown by displayError already.
-    const bool shown = verdict.ok() || verdict.failure == Failure::Dropped;
+    if (camera_upgrade)
+        return;
     switch (DeviceSession::Operation(operation)) {
     case DeviceSession::Operation::Query:
-        if (!shown) {
+        if (!verdict.ok()) {
             connect_flag = false;
-            ui->label_4->setText(verdict_text(verdict));
+            show_failure(verdict_text(verdict), {ui->label_4, ui->label_6});
         }
         break;
     case DeviceSession::Operation::Backup:
-        if (!shown)
-            fail_backup();
+        // The received archive is dropped; the one on disk stays as it was.
+        if (!verdict.ok()) {
+            connect_flag = false;
+            backup_started = false;
+            show_failure(verdict_text(verdict), {ui->label_23});
+        }
         break;
     case DeviceSession::Operation::Restore:
         connect_flag = false;
         if (verdict.ok())
             start_restore_countdown();
-        else if (!shown)
-            ui->label_23->setText(verdict_text(verdict));
+        else
+            show_failure(verdict_text(verdict), {ui->label_23});
         break;
     case DeviceSession::Operation::Upgrade:
     case DeviceSession::Operation::None:
         break;
     }
+}
+
+// A failure stays in its labels, in the error colour, until the next operation starts.
+void MainWindow::mark_failed(const QString& text, std::initializer_list<QLabel*> labels)
+{
+    for (QLabel* label : labels) {
+        label->setText(text);
+        status_colours::apply(label, status_colours::Kind::Error);
+    }
+}
+
+// The operator may be looking at another window: a box says it too.
+void MainWindow::show_failure(const QString& text, std::initializer_list<QLabel*> labels)
+{
+    mark_failed(text, labels);
+    QMessageBox::warning(this, tr("Warning"), text, QMessageBox::Ok);
+}
+
+// The next operation starts: the last one's failure is history.
+void MainWindow::clear_failure_marks()
+{
+    for (QLabel* label : {ui->label_4, ui->label_6, ui->label_23})
+        status_colours::apply(label, status_colours::Kind::Normal);
 }
 
 // The one table from a verdict to the window's words.
@@ -158,14 +189,17 @@ void MainWindow::show_stream_progress(qint64 sent, qint64 total)
     }
 }
 
-void MainWindow::append_camera_text(const QString& text)
+void MainWindow::append_camera_text(const QString& text, const QColor& colour)
 {
     // Shown as it is: markup from a camera must neither render nor load anything.
     QTextCursor cursor(ui->textEdit->document());
     cursor.movePosition(QTextCursor::End);
     if (!ui->textEdit->document()->isEmpty())
         cursor.insertBlock();
-    cursor.insertText(text);
+    QTextCharFormat format;
+    if (colour.isValid())
+        format.setForeground(colour);
+    cursor.insertText(text, format);
 }
 
 void MainWindow::handle_version_report(const VersionReport& report)
@@ -230,17 +264,6 @@ void MainWindow::handle_archive_saved()
         ui->label_6->setText(tr("Backup Success"));
     }
     ui->label_21->setText(tr("exist"));
-}
-
-// The received archive is dropped; the one on disk stays as it was.
-void MainWindow::fail_backup()
-{
-    ui->label_23->setText(tr("backup failed"));
-    if (auto_backup_active)
-        ui->label_6->setText(tr("backup failed"));
-    connect_flag = false;
-    backup_started = false;
-    auto_backup_active = false;
 }
 
 void MainWindow::handle_restore_step(RestoreStep step)

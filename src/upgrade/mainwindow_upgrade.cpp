@@ -1,4 +1,5 @@
 #include "mainwindow.h"
+#include "statuscolours.h"
 #include "ui_mainwindow.h"
 #include "upgradetypes.h"
 
@@ -11,6 +12,7 @@
 #include "cameraupgrade.h"
 #include "devicesession.h"
 #include "rollout/rollouttab.h"
+#include "versioncheck.h"
 
 void MainWindow::init_tcp_client()
 {
@@ -87,7 +89,7 @@ void MainWindow::displayError(QAbstractSocket::SocketError)
     ui->textEdit->clear();
     ui->upgrade_Button->setFocus(Qt::OtherFocusReason);
     refill_upgrade_type_list();
-    start_upgrade_countdown();
+    start_upgrade_countdown(camera_upgrade ? camera_upgrade->plan().host : QString());
 }
 
 void MainWindow::on_open_Button_clicked()
@@ -154,6 +156,8 @@ void MainWindow::on_upgrade_Button_clicked()
         }
     }
 
+    clear_failure_marks();
+    drop_version_check();
     CameraUpgrade::Plan plan;
     plan.host = ui->upgrade_ip_lineEdit->text();
     plan.workType = work_type;
@@ -166,6 +170,7 @@ void MainWindow::on_upgrade_Button_clicked()
     }
     // Each upgrade starts clean: an earlier one may have ended while the camera was flashing.
     upgrade_finish_flag = 0;
+    tcpClient->setIdleTimeout(CameraUpgrade::DefaultIdleTimeoutMs);
     camera_upgrade = new CameraUpgrade(plan, tcpClient, this);
     connect(camera_upgrade, &CameraUpgrade::stepChanged, this, &MainWindow::show_upgrade_step);
     connect(camera_upgrade, &CameraUpgrade::hashProgress, this, [this](qint64 done, qint64 total) {
@@ -257,8 +262,11 @@ void MainWindow::ask_about_mismatch()
         upgrade->decline();
 }
 
+// Successes and refusals before the first connection keep the boxes they had; every failure the camera or the
+// connection causes also stays in its label in the error colour.
 void MainWindow::show_upgrade_verdict(const Verdict& verdict, UpgradeStep step)
 {
+    const QString host = camera_upgrade->plan().host;
     camera_upgrade->deleteLater();
     camera_upgrade = nullptr;
     // Every end of an upgrade, whatever it was, lets the language change again.
@@ -271,7 +279,7 @@ void MainWindow::show_upgrade_verdict(const Verdict& verdict, UpgradeStep step)
         ui->progressBar->setMaximum(100);
         ui->progressBar->setValue(98);
         end_upgrade();
-        start_upgrade_countdown();
+        start_upgrade_countdown(host);
         return;
     }
     // Outcome::Flashing: displayError has seen the camera hang up while flashing, and counts down.
@@ -285,9 +293,11 @@ void MainWindow::show_upgrade_verdict(const Verdict& verdict, UpgradeStep step)
         auto_backup_active = false;
         const bool unreached =
             verdict.failure == Failure::ConnectTimedOut || verdict.failure == Failure::ConnectFailed;
-        ui->label_4->setText(unreached ? text : tr("disconnect"));
-        ui->label_23->setText(tr("backup failed"));
-        ui->label_6->setText(tr("backup failed"));
+        if (unreached)
+            mark_failed(text, {ui->label_4});
+        else
+            ui->label_4->setText(tr("disconnect"));
+        mark_failed(tr("backup failed"), {ui->label_23, ui->label_6});
         QMessageBox::warning(this, tr("Warning"), tr("Backup failed, the upgrade was not started"),
                              QMessageBox::Ok);
         return;
@@ -302,15 +312,14 @@ void MainWindow::show_upgrade_verdict(const Verdict& verdict, UpgradeStep step)
         QMessageBox::warning(this, tr("Warning"), text, QMessageBox::Ok);
         break;
     case Failure::FileUnreadable:
+        ui->label_4->setText(tr("disconnect"));
         if (step < UpgradeStep::Uploading) {
             QMessageBox::warning(this, tr("Warning"), text, QMessageBox::Ok);
-            ui->label_4->setText(tr("disconnect"));
             ui->textEdit->clear();
         } else {
-            ui->label_6->setText(text);
-            ui->label_4->setText(tr("disconnect"));
             ui->progressBar->reset();
             end_upgrade();
+            show_failure(text, {ui->label_6});
         }
         break;
     case Failure::RefusedModel:
@@ -322,20 +331,17 @@ void MainWindow::show_upgrade_verdict(const Verdict& verdict, UpgradeStep step)
         abort_upgrade();
         break;
     case Failure::DiskFull:
-        ui->label_6->setText(text);
+        // The camera keeps the connection, the tool does not: "connected" would be a lie.
+        ui->label_4->setText(tr("disconnect"));
         ui->progressBar->reset();
+        show_failure(text, {ui->label_6});
         break;
     case Failure::VerifyFailed:
     case Failure::ArmMissing:
-        ui->label_6->setText(text);
         ui->label_4->setText(tr("disconnect"));
         ui->progressBar->reset();
         end_upgrade();
-        break;
-    case Failure::UpgradeFailed:
-        ui->label_6->setText(text);
-        ui->label_4->setText(tr("disconnect"));
-        end_upgrade();
+        show_failure(text, {ui->label_6});
         break;
     case Failure::Stalled:
         ui->label_6->setText(text);
@@ -345,14 +351,21 @@ void MainWindow::show_upgrade_verdict(const Verdict& verdict, UpgradeStep step)
         break;
     case Failure::ConnectTimedOut:
     case Failure::ConnectFailed:
+        ui->query_Button->setEnabled(true);
+        show_failure(text, {ui->label_4});
+        break;
     case Failure::NoAnswer:
     case Failure::TimedOut:
+        // Connected, then silence: the progress text would still claim to wait or transmit.
         ui->query_Button->setEnabled(true);
-        ui->label_4->setText(text);
+        show_failure(text, {ui->label_4, ui->label_6});
         break;
-    case Failure::Dropped:   // displayError has shown the broken connection
+    case Failure::Dropped: // displayError has shown the broken connection
+        show_failure(text, {ui->label_4, ui->label_6});
+        break;
     case Failure::Cancelled: // another conversation took the connection over
         break;
+    case Failure::UpgradeFailed:
     case Failure::None:
     case Failure::NotConnected:
     case Failure::UnexpectedStatus:
@@ -366,6 +379,7 @@ void MainWindow::show_upgrade_verdict(const Verdict& verdict, UpgradeStep step)
     case Failure::Interrupted:
         ui->label_4->setText(tr("disconnect"));
         end_upgrade();
+        show_failure(text, {ui->label_6});
         break;
     }
 }
@@ -395,7 +409,7 @@ void MainWindow::end_upgrade()
     refill_upgrade_type_list();
 }
 
-void MainWindow::start_upgrade_countdown()
+void MainWindow::start_upgrade_countdown(const QString& host)
 {
     // One count-down at a time: a second end replaces the first instead of adding a timer that never stops.
     delete upgrade_timer;
@@ -404,17 +418,44 @@ void MainWindow::start_upgrade_countdown()
     connect(upgrade_timer, &QTimer::timeout, this, &MainWindow::upgrade_success);
     upgrade_timer->start();
     upgrade_finish_flag = 0;
+    drop_version_check();
+    if (host.isEmpty())
+        return;
+    // Asked when the count-down ends, in the record layout the upgrade used.
+    version_check = new VersionCheck(host, work_type, this);
+    connect(version_check, &VersionCheck::finished, this, &MainWindow::show_version_after_reboot);
 }
 
 void MainWindow::upgrade_success()
 {
     upgrade_timer->stop();
+    // Answered whenever the camera is back, also while the box below waits for the operator.
+    if (version_check)
+        version_check->start();
     ui->progressBar->setMaximum(100);
     ui->progressBar->setValue(100);
     QMessageBox::information(this, tr("Information"), tr("Upgrade Success"), QMessageBox::Ok);
     ui->progressBar->setMaximum(100);
     ui->progressBar->setValue(0);
     ui->label_6->setText(tr("disconnect"));
+}
+
+// Nobody has to press Query to learn what the camera runs now.
+void MainWindow::show_version_after_reboot(const Verdict& verdict, const VersionReport& report)
+{
+    version_check->deleteLater();
+    version_check = nullptr;
+    if (verdict.ok())
+        append_camera_text(tr("Version now: %1").arg(report.version));
+    else
+        append_camera_text(tr("The camera did not answer after the reboot"), status_colours::error());
+}
+
+// A question still pending would write into the log pane the next query or upgrade uses.
+void MainWindow::drop_version_check()
+{
+    delete version_check;
+    version_check = nullptr;
 }
 
 void MainWindow::on_query_Button_clicked()
@@ -433,7 +474,10 @@ void MainWindow::on_query_Button_clicked()
         qDebug() << "已连接";
         return;
     }
+    clear_failure_marks();
+    drop_version_check();
     query_mode = 1;
     tcp_op = 1;
+    tcpClient->setIdleTimeout(CameraUpgrade::DefaultQueryTimeoutMs);
     connect_device();
 }

@@ -105,6 +105,11 @@ void TestCli::tcpCommands_data()
     row("nobody listens", "backup 127.0.0.159 --out saved.tgz", "", 1,
         failed("cannot connect: Connection refused"), -2);
     row("query", "query {host}", "", 0, version, -1);
+    // A camera of the other layout stays silent; the reason names the layout to try.
+    row("query, TYPE2 camera", "query {host}", "--layout TYPE2", 1,
+        failed("timed out; a camera of the other record layout stays silent: try --layout 2"), -1);
+    row("upgrade, TYPE1 camera", "upgrade {host} --layout 2 --file a_SOC.pkg --kind soc", "", 1,
+        refused("timed out; a camera of the other record layout stays silent: try --layout 1"), -1);
     row("soc", "upgrade {host} --file a_SOC.pkg --kind soc", "", 0, kDone, 1);
     row("soc, text", "upgrade {host} --file a_SOC.pkg --kind soc", "", 0, "", 1);
     row("soc-arm TYPE2", "upgrade {host} --layout 2 --file a_SOC_ARM.pkg --kind soc-arm", "--layout TYPE2", 0,

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTextCursor>
 #include <QTextEdit>
 #include <QtTest>
 
@@ -15,6 +16,8 @@
 #include "devicesession.h"
 #include "dialogs.h"
 #include "mainwindow.h"
+#include "statuscolours.h"
+#include "versioncheck.h"
 #include "workdir.h"
 
 namespace
@@ -22,6 +25,8 @@ namespace
 const QByteArray kCameraJson = "{\"cameras\": [{\"archive_text\": \"the camera's settings\", \"version\": "
                                "\"V2.7.3D MODEL: IPC200.R2 <b>x</b><img src=\\\"a.png\\\">\"}]}";
 const QString kSimple = "mode=Simple\nverify=true\nmodel_type=true\n";
+// Where no camera listens: connections are refused at once.
+const QString kUnserved = "127.0.0.148";
 
 // One camera (or two) and one window with the settings given, in a fresh working directory.
 struct Rig {
@@ -45,6 +50,28 @@ struct Rig {
                                         "--config", "camera.json", "--verify-ms", "10", "--flash-ms", "50",
                                         "--restore-ms", "50", "--reboot-ms", "200", "--duration", "120"} +
                             extra);
+    }
+    // A camsim fault by name, camsim switches ("--..."), or "unserved": the window aims where nobody listens.
+    bool startWith(const QString& fault, const QString& settings = kSimple)
+    {
+        const bool started = start(fault.startsWith("--") ? fault.split(' ')
+                                   : fault.contains('-')  ? QStringList{"--fault", fault}
+                                                          : QStringList(),
+                                   settings);
+        if (fault == "unserved")
+            for (const char* edit : {"upgrade_ip_lineEdit", "backup_ip_lineEdit"})
+                window->findChild<QLineEdit*>(edit)->setText(kUnserved);
+        return started;
+    }
+    // The status labels in the error colour.
+    QString failedLabels() const
+    {
+        QStringList names;
+        for (const char* name : {"label_4", "label_6", "label_23"})
+            if (window->findChild<QLabel*>(name)->palette().color(QPalette::WindowText) ==
+                status_colours::error())
+                names << name;
+        return names.join(' ');
     }
     QString text(const char* name) const
     {
@@ -98,55 +125,116 @@ class TestDeviceFlows : public QObject
 {
     Q_OBJECT
 private slots:
+    // A failure keeps its text in the labels given, in the error colour, and a box says the same; a success
+    // leaves no error colour and no box until its count-down ends.
     void upgradeShown_data()
     {
-        // camsim switches | upgrade type | file | label_6 | label_4 | progress (-1 reset) | count-down
+        // camsim fault or switches | upgrade type | file | label_6 | label_4 | progress (-1 reset) |
+        // count-down | labels in the error colour
         QTest::addColumn<QStringList>("row");
         const char* flashing = "file verify succeed upgradeing...";
         const char* gone = "disconnect";
-        QTest::newRow("SOC") << QStringList{"", "SOC", "IPC200_SOC_t.pkg", flashing, gone, "98", "20000"};
-        QTest::newRow("MTD model") << QStringList{"", "MTD", "fw_IPC200.img", flashing, gone, "98", "73000"};
+        const char* pkg = "a_SOC.pkg";
+        const char* six = "label_6";
+        const char* both = "label_4 label_6";
+        QTest::newRow("SOC") << QStringList{"", "SOC", "IPC200_SOC_t.pkg", flashing, gone, "98", "20000", ""};
+        QTest::newRow("MTD model") << QStringList{"",   "MTD", "fw_IPC200.img", flashing,
+                                                  gone, "98",  "73000",         ""};
         QTest::newRow("MTD letter") << QStringList{
-            "--layout TYPE2", "MTD", "x_V1V2VD.img", flashing, gone, "98", "73000"};
-        QTest::newRow("disk full") << QStringList{
-            "--fault disk-full", "SOC", "a_SOC.pkg", "board is not enough disk space", "connected", "-1", ""};
-        QTest::newRow("verify fails") << QStringList{
-            "--fault verify-fail", "SOC", "a_SOC.pkg", "file verify fail reboot...", gone, "-1", ""};
-        QTest::newRow("flash fails") << QStringList{
-            "--fault upgrade-fail", "SOC", "a_SOC.pkg", "upgrade fail reboot...", gone, "85", ""};
+            "--layout TYPE2", "MTD", "x_V1V2VD.img", flashing, gone, "98", "73000", ""};
+        QTest::newRow("disk full") << QStringList{"disk-full", "SOC", pkg, "board is not enough disk space",
+                                                  gone,        "-1",  "",  six};
+        QTest::newRow("verify fails")
+            << QStringList{"verify-fail", "SOC", pkg, "file verify fail reboot...", gone, "-1", "", six};
+        QTest::newRow("flash fails") << QStringList{"upgrade-fail", "SOC", pkg, "upgrade fail reboot...",
+                                                    gone,           "85",  "",  six};
         QTest::newRow("ARM file missing") << QStringList{
-            "--fault arm-missing", "ARM", "ARM.bin", "arm upgrade file not found reboot...", gone, "-1", ""};
+            "arm-missing", "ARM", "ARM.bin", "arm upgrade file not found reboot...", gone, "-1", "", six};
         QTest::newRow("dropped mid-upload")
-            << QStringList{"--fault drop-upload=1000", "SOC", "a_SOC.pkg", gone, gone, "-1", ""};
+            << QStringList{"drop-upload=1000", "SOC", pkg, gone, gone, "-1", "", both};
         QTest::newRow("dropped while flashing")
-            << QStringList{"--fault drop-after-verify", "SOC", "a_SOC.pkg", flashing, gone, "98", "20000"};
-        QTest::newRow("no version answer") << QStringList{
-            "--fault version-delay=12000", "SOC", "a_SOC.pkg", "waiting upgrade start", "timed out", "0", ""};
+            << QStringList{"drop-after-verify", "SOC", pkg, flashing, gone, "98", "20000", ""};
+        QTest::newRow("no version answer")
+            << QStringList{"version-delay=12000", "SOC", pkg, "timed out", "timed out", "0", "", both};
+        QTest::newRow("nobody listens")
+            << QStringList{"unserved", "SOC", pkg, gone, "timed out", "-1", "", "label_4"};
     }
     void upgradeShown()
     {
         QFETCH(QStringList, row);
         Rig rig;
         const bool type2 = row[0].contains("TYPE2");
-        QVERIFY(rig.start(row[0].split(' ', Qt::SkipEmptyParts),
-                          QString("mode=Full\nverify=true\nmodel_type=%1\ntype=%2").arg(!type2).arg(row[1])));
+        QVERIFY(rig.startWith(
+            row[0], QString("mode=Full\nverify=true\nmodel_type=%1\ntype=%2").arg(!type2).arg(row[1])));
         rig.choose(row[2]);
         rig.click("upgrade_Button");
         QVERIFY(!rig.upgradeEnabled());
-        QTRY_VERIFY_WITH_TIMEOUT(rig.upgradeEnabled(), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.upgradeEnabled() && rig.answers.count() == !row[7].isEmpty(), 15000);
         QCOMPARE(rig.text("label_6"), row[3]);
         QCOMPARE(rig.text("label_4"), row[4]);
         QCOMPARE(rig.progress(), row[5].toInt());
         QCOMPARE(rig.countdowns(), row[6].isEmpty() ? QList<int>() : QList<int>{row[6].toInt()});
-        QVERIFY(rig.answers.texts().isEmpty());
+        QCOMPARE(rig.failedLabels(), row[7]);
+        const QStringList failed = row[7].split(' ', Qt::SkipEmptyParts);
+        QCOMPARE(rig.answers.texts(),
+                 failed.isEmpty() ? QStringList() : QStringList{rig.text(qPrintable(failed.last()))});
         const QJsonObject request = rig.camsim.events("record_in").value(1);
-        QCOMPARE(request["name"].toString(), row[0].contains("version-delay") ? QString() : row[2]);
-        // Every end of an upgrade lets the language change again.
+        QCOMPARE(request["name"].toString(),
+                 row[0].startsWith("version") || row[0] == "unserved" ? "" : row[2]);
+        // Every end of an upgrade lets the language change again, and a failure keeps its colour.
         QVERIFY(rig.languageChanges());
+        QCOMPARE(rig.failedLabels(), row[7]);
+        // The next operation starts in the normal colour.
+        rig.click("query_Button");
+        QCOMPARE(rig.failedLabels(), QString());
         // A broken connection after the end is an ordinary one, never a camera flashing: no second
         // count-down.
         emit rig.session()->socketError(QAbstractSocket::RemoteHostClosedError, "closed");
         QCOMPARE(rig.countdowns(), row[6].isEmpty() ? QList<int>() : QList<int>{row[6].toInt()});
+    }
+
+    // When the count-down ends the camera is asked its version once more, a connection a second while it is
+    // down, and the log pane says what it runs now, or, in the error colour, that it did not answer within
+    // the limit. camsim fault | the camera's requests | pane
+    void versionAfterReboot_data()
+    {
+        QTest::addColumn<QStringList>("row");
+        const QString now =
+            "Version now: V2.7.3D MODEL: IPC200.R2 <b>x</b><img src=\"a.png\"> IPC200_SOC_t.pkg";
+        const QString silent = "The camera did not answer after the reboot";
+        QTest::newRow("back, upgraded") << QStringList{"", "Q U Q", now};
+        QTest::newRow("hung up while flashing") << QStringList{"drop-after-verify", "Q U Q", now};
+        QTest::newRow("never back") << QStringList{"never-back", "Q U", silent};
+        QTest::newRow("answers too late") << QStringList{"version-delay=4000", "Q U Q", silent};
+    }
+    void versionAfterReboot()
+    {
+        QFETCH(QStringList, row);
+        Rig rig;
+        QVERIFY(rig.startWith(row[0], kSimple + "type=SOC"));
+        rig.choose("IPC200_SOC_t.pkg");
+        rig.click("upgrade_Button");
+        QTRY_COMPARE_WITH_TIMEOUT(rig.countdowns().size(), 1, 8000);
+        QVERIFY(rig.window->findChild<VersionCheck*>());
+        rig.window->findChild<VersionCheck*>()->setTimeLimit(3000);
+        // Not asked before the count-down ends, even while the camera could still answer.
+        QVERIFY(rig.camsim.waitFor([](const QJsonObject& e) { return e["what"] == "rebooting"; }, 5000));
+        QCOMPARE(rig.requests(rig.address), QString("Q U"));
+        rig.countdowns(10);
+        QElapsedTimer clock;
+        clock.start();
+        auto* pane = rig.window->findChild<QTextEdit*>("textEdit");
+        QTRY_VERIFY_WITH_TIMEOUT(!pane->toPlainText().isEmpty(), 6000);
+        const bool answered = pane->toPlainText().startsWith("Version now");
+        QVERIFY2(answered ? clock.elapsed() < 2000 : clock.elapsed() >= 2850,
+                 qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(pane->toPlainText(), row[2]);
+        QCOMPARE(rig.answers.texts(), QStringList{"Upgrade Success"});
+        QTextCursor end(pane->document());
+        end.movePosition(QTextCursor::End);
+        QCOMPARE(end.charFormat().foreground().color() == status_colours::error(), !answered);
+        QCOMPARE(rig.requests(rig.address), row[1]);
+        QVERIFY(!rig.window->findChild<VersionCheck*>());
     }
 
     // While an upgrade runs the language stays and the Query button asks nothing; Backup takes the one
@@ -228,6 +316,7 @@ private slots:
         QCOMPARE(readFile("data.tar.gz"), row[8].toUtf8());
         if (row[7] == "B") {
             QCOMPARE(rig.text("label_4") + rig.text("label_6"), QString("disconnectbackup failed"));
+            QCOMPARE(rig.failedLabels(), QString("label_6 label_23"));
             QVERIFY(!QFile::exists("data.tar.gz_bak"));
         } else if (row[7] == "Q") {
             QCOMPARE(rig.text("label_4") + rig.text("label_6"), QString("disconnectdisconnect"));
@@ -288,43 +377,59 @@ private slots:
         QVERIFY(rig.camsim.events("tcp_open").isEmpty());
     }
 
-    // button | camsim fault | label_23 | box | count-down
-    void archiveShown_data()
+    // button | camsim fault | label | its text | in the error colour | box | count-down
+    void buttonShown_data()
     {
         QTest::addColumn<QStringList>("row");
-        QTest::newRow("backup saved") << QStringList{"backup", "", "start receive", "Backup Success", ""};
-        QTest::newRow("backup fails") << QStringList{"backup", "backup-fail", "backup failed", "", ""};
+        const char* backup = "backup_pushButton";
+        const char* restore = "restore_pushButton";
+        const char* failed = "backup failed";
+        const char* full = "board is not enough disk space";
+        const char* restoreFailed = "Restore failed reboot...";
+        QTest::newRow("backup saved")
+            << QStringList{backup, "", "label_23", "start receive", "", "Backup Success", ""};
+        QTest::newRow("backup fails")
+            << QStringList{backup, "backup-fail", "label_23", failed, "1", failed, ""};
         QTest::newRow("backup file cannot be opened")
-            << QStringList{"backup", "blocked", "backup failed", "", ""};
-        QTest::newRow("restored") << QStringList{"restore", "", "restoring...", "", "20000"};
+            << QStringList{backup, "blocked", "label_23", failed, "1", failed, ""};
+        QTest::newRow("backup, nobody listens")
+            << QStringList{backup, "unserved", "label_23", "timed out", "1", "timed out", ""};
+        QTest::newRow("restored") << QStringList{restore, "", "label_23", "restoring...", "", "", "20000"};
         QTest::newRow("restore fails")
-            << QStringList{"restore", "restore-fail", "Restore failed reboot...", "", ""};
+            << QStringList{restore, "restore-fail", "label_23", restoreFailed, "1", restoreFailed, ""};
         QTest::newRow("restore, disk full")
-            << QStringList{"restore", "disk-full", "board is not enough disk space", "", ""};
+            << QStringList{restore, "disk-full", "label_23", full, "1", full, ""};
         QTest::newRow("nothing to restore")
-            << QStringList{"restore", "none", "disconnect", "Not exist backup files", ""};
+            << QStringList{restore, "none", "label_23", "disconnect", "", "Not exist backup files", ""};
+        // Silence is bounded: the camera answers its version 12 s late.
+        QTest::newRow("query unanswered") << QStringList{
+            "query_Button", "version-delay=12000", "label_6", "timed out", "1", "timed out", ""};
     }
-    void archiveShown()
+    void buttonShown()
     {
         QFETCH(QStringList, row);
         Rig rig;
-        QVERIFY(rig.start(row[1].contains('-') ? QStringList{"--fault", row[1]} : QStringList()));
+        QVERIFY(rig.startWith(row[1]));
         if (row[1] == "blocked")
             QVERIFY(QDir(".").mkdir("data.tar.gz"));
         else if (row[1] != "none")
             QVERIFY(writeFile("data.tar.gz", "previous"));
         bool openAtBox = false;
         rig.answers.whileOpen = [&] { openAtBox = rig.session()->isOpen(); };
-        rig.click(row[0] == "backup" ? "backup_pushButton" : "restore_pushButton");
-        QTRY_COMPARE(rig.text("label_23"), row[2]);
+        rig.click(qPrintable(row[0]));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.text(qPrintable(row[2])), row[3], 12000);
         QTest::qWait(200);
-        QCOMPARE(rig.answers.texts().join(""), row[3]);
+        QCOMPARE(rig.answers.texts().join(""), row[5]);
         QVERIFY(!openAtBox); // closed before any box is shown
-        QCOMPARE(rig.countdowns(), row[4].isEmpty() ? QList<int>() : QList<int>{20000});
-        QCOMPARE(rig.camsim.events("tcp_open").isEmpty(), row[1] == "none");
-        if (row[3] == "Backup Success") {
+        const QString red = row[4].isEmpty() ? QString() : row[2] == "label_6" ? "label_4 label_6" : row[2];
+        QCOMPARE(rig.failedLabels(), red);
+        QCOMPARE(rig.countdowns(), row[6].isEmpty() ? QList<int>() : QList<int>{20000});
+        QCOMPARE(rig.camsim.events("tcp_open").isEmpty(), row[1] == "none" || row[1] == "unserved");
+        if (row[5] == "Backup Success") {
             QCOMPARE(readFile("data.tar.gz") + readFile("data.tar.gz_bak"), "the camera's settingsprevious");
             QCOMPARE(rig.text("label_21"), QString("exist"));
+        } else if (row[0] == "backup_pushButton") {
+            QCOMPARE(readFile("data.tar.gz"), row[1] == "blocked" ? QByteArray() : QByteArray("previous"));
         }
     }
 
