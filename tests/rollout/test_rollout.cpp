@@ -229,9 +229,9 @@ void TestRollout::commandLine_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("exitStatus");
     QTest::addColumn<QString>("result"); // keys of the last JSON line
-    QTest::addColumn<QString>("check");  // "untouched": no camera saw a connection; "no-firmware 0": camera 0
-                                         // got none; "report ID0": report.csv holds that text
-    const QString earlier = "earlier.csv";
+    // "untouched 0": camera 0 saw no connection; "no-firmware 0": nor any firmware; "report ID": in
+    // report.csv
+    QTest::addColumn<QString>("check");
     QTest::newRow("all confirmed, hosts from a file")
         << QStringList{} << QStringList{"--hosts-file", "hosts.txt", "--confirm-timeout", "4"} << 0
         << R"({"confirmed":2,"failed":0,"ok":true})"
@@ -250,8 +250,8 @@ void TestRollout::commandLine_data()
                                     << R"({"skipped":1,"stopped":true,"interrupted":false})"
                                     << "";
     QTest::newRow("resumed: the confirmed camera is left alone")
-        << QStringList{} << QStringList{"--resume", earlier, "--no-confirm", address(0), address(1)} << 0
-        << R"({"done-before":1,"succeeded":1,"failed":0,"ok":true})"
+        << QStringList{} << QStringList{"--resume", "earlier.csv", "--no-confirm", address(0), address(1)}
+        << 0 << R"({"done-before":1,"succeeded":1,"failed":0,"ok":true})"
         << "untouched 0";
     QTest::newRow("version already there")
         << QStringList{}
@@ -267,8 +267,6 @@ void TestRollout::commandLine_data()
     QTest::newRow("no camera") << QStringList{} << QStringList{} << 2 << QString() << "";
     QTest::newRow("bad parallel") << QStringList{} << QStringList{"--parallel", "33", address(0)} << 2
                                   << QString() << "";
-    QTest::newRow("stall limit 0") << QStringList{} << QStringList{"--stall-timeout", "0", address(0)} << 2
-                                   << QString() << "untouched 0";
 }
 
 void TestRollout::commandLine()
@@ -365,11 +363,9 @@ void TestRollout::interrupt()
     QVERIFY(containsJson(cli.lines.last(), R"({"event":"result","ok":false,"failed":1,"skipped":2,)"
                                            R"("interrupted":true,"stopped":true,"report":"report.csv"})"));
     const QList<QStringList> rows = parseCsv(QString::fromUtf8(readFile("report.csv")));
-    QCOMPARE(rows.size(), 4);
-    QCOMPARE(rows[1].mid(4, 2), (QStringList{"failed", reason}));
-    QCOMPARE(rows[2][4] + rows[3][4], QString("skippedskipped"));
+    QCOMPARE(rows.value(1).mid(4, 2) << rows.value(2).value(4) << rows.value(3).value(4),
+             (QStringList{"failed", reason, "skipped", "skipped"}));
     QCOMPARE(camsim.events("file_received").size(), wholeFile ? 1 : 0);
-    QCOMPARE(camsim.events("tcp_open").size() > 0, true);
     for (const QJsonObject& e : camsim.events("tcp_open"))
         QCOMPARE(e["cam"].toString(), address(0));
 }
@@ -389,9 +385,8 @@ void TestRollout::journalAndResume()
     QVERIFY(killed.waitForLine(QString(R"({"host":"%1","state":"uploading"})").arg(address(2))));
     killed.process.kill();
     QVERIFY(killed.process.waitForFinished(5000));
-    QList<QStringList> rows = parseCsv(QString::fromUtf8(readFile("report.csv")));
     QStringList results;
-    for (const QStringList& row : rows.mid(1))
+    for (const QStringList& row : parseCsv(QString::fromUtf8(readFile("report.csv"))).mid(1))
         results << row.value(4);
     QCOMPARE(results, (QStringList{"succeeded", "succeeded", "waiting", "waiting"}));
     QCOMPARE(QDir(".").entryList(QDir::Files), (QStringList{kFirmware, "report.csv"}));
@@ -407,8 +402,6 @@ void TestRollout::journalAndResume()
     for (const QJsonObject& e : camsim.events("tcp_open"))
         opened << e["cam"].toString();
     QCOMPARE(opened.count(address(0)) + opened.count(address(1)), 2);
-    rows = parseCsv(QString::fromUtf8(readFile("report.csv")));
-    QCOMPARE(rows.value(4).value(4), QString("succeeded"));
 }
 
 // Every camera's version, then every camera's archive, through the same engine.
@@ -431,11 +424,6 @@ void TestRollout::fleetCommands_data()
                            .arg(gone),
                        R"({"event":"result","ok":false,"answered":2,"failed":1,"skipped":0,"report":"inventory.csv"})"}
         << "inventory.csv address,device_id,mac,version,model,partitions,result,reason";
-    QTest::newRow("inventory from a search's CSV")
-        << "inventory --hosts-file search.csv" << QStringList() << 0
-        << QStringList{QString(R"({"host":"%1","device_id":"ID1","mac":"02:5A:C3:00:00:02"})")
-                           .arg(address(1))}
-        << "";
     QTest::newRow("backup into a folder: refused, stalled")
         << QString("backup %1 %2 %3 --out-dir saved --stall-timeout 1")
                .arg(address(0), address(1), address(2))
@@ -450,8 +438,8 @@ void TestRollout::fleetCommands_data()
                        R"({"event":"result","ok":false,"saved":1,"failed":2,"skipped":0})"}
         << "saved " + address(0) + ".tar.gz";
     QTest::newRow("backup into a folder that cannot be made")
-        << QString("backup %1 --out-dir search.csv/saved").arg(address(0)) << QStringList() << 2
-        << QStringList() << "";
+        << QString("backup %1 --out-dir a-file/saved").arg(address(0)) << QStringList() << 2 << QStringList()
+        << "";
     QTest::newRow("backup: --out with --out-dir")
         << QString("backup %1 --out a.tgz --out-dir saved").arg(address(0)) << QStringList() << 2
         << QStringList() << "";
@@ -468,10 +456,7 @@ void TestRollout::fleetCommands()
     QFETCH(QStringList, lines);
     QFETCH(QString, saved);
     ScopedWorkDir dir;
-    QVERIFY(writeFile("search.csv", QString("ip,netmask,gateway,mac,uptime,device_id,dns,dhcp,conflicts\n"
-                                            "%1,255.0.0.0,127.0.0.1,02:5A:C3:00:00:02,5,ID1,,false,\n")
-                                        .arg(address(1))
-                                        .toUtf8()));
+    QVERIFY(writeFile("a-file", "not a folder"));
     CamsimRun camsim;
     QVERIFY(startCameras(camsim, 3, faults));
     Cli cli(args.split(' '));

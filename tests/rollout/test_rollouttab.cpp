@@ -35,12 +35,12 @@ QStringList column(QTableWidget* table, int column)
 }
 
 // Three cameras in the device list, added to the rollout.
-void addCameras(MainWindow& window)
+void addCameras(MainWindow& window, int first)
 {
     auto* devices = window.findChild<QTreeWidget*>("treeWidget");
     for (int i = 0; i < 3; ++i)
-        devices->addTopLevelItem(new QTreeWidgetItem(
-            QStringList{QString::number(i + 1), address(i), "", "", "", "", QStringLiteral("ID%1").arg(i)}));
+        devices->addTopLevelItem(new QTreeWidgetItem(QStringList{
+            QString::number(i + 1), address(first + i), "", "", "", "", QStringLiteral("ID%1").arg(i)}));
     devices->selectAll();
     window.findChild<RolloutTab*>()->menuAction()->trigger();
 }
@@ -78,7 +78,7 @@ void TestRolloutTab::stopInTheWindow()
     auto* tab = window.findChild<RolloutTab*>();
     QCOMPARE(tabs->indexOf(tab), 5);
     QCOMPARE(tabs->tabText(5), QString("Rollout"));
-    addCameras(window);
+    addCameras(window, 0);
     QCOMPARE(tabs->currentWidget(), tab);
     window.findChild<QLineEdit*>("rollout_file_lineEdit")->setText(dir.file(kFirmware));
     window.findChild<QSpinBox*>("rollout_parallel_spinBox")->setValue(1);
@@ -110,12 +110,8 @@ void TestRolloutTab::versionsBackupsAndRetry()
     QVERIFY(startCameras(camsim, 3, {"--fault", "1:backup-fail", "--fault", "2:backup-delay=3000"}));
     DialogAnswerer answers(QMessageBox::No);
     MainWindow window;
-    addCameras(window);
-    for (int i = 0; i < 3; ++i) // the list's rows name the cameras of this test
-        window.findChild<QTreeWidget*>("treeWidget")->topLevelItem(i)->setText(1, address(3 + i));
+    addCameras(window, 3);
     auto* table = window.findChild<QTableWidget*>("rollout_tableWidget");
-    for (int row = 0; row < 3; ++row)
-        table->item(row, 0)->setText(address(3 + row));
     auto* summary = window.findChild<QLabel*>("rollout_summary_label");
     auto* start = window.findChild<QPushButton*>("rollout_start_Button");
     auto* retry = window.findChild<QPushButton*>("rollout_retry_Button");

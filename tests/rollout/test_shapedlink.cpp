@@ -8,12 +8,6 @@
 #include "fleetcli.h"
 #include "workdir.h"
 
-namespace
-{
-const QString kFirmware = QStringLiteral("IPC200_SOC_V2.7.6.pkg");
-const int kFirmwareSize = 1000000;
-} // namespace
-
 class TestShapedLink : public QObject
 {
     Q_OBJECT
@@ -21,8 +15,6 @@ private slots:
     void shapedLink();
 };
 
-// Inside scripts/simlan with the link shaped to 10 Mbit/s, camera 0 pausing its reading four times per
-// upload.
 void TestShapedLink::shapedLink()
 {
     if (qEnvironmentVariableIsEmpty("SIMLAN_SHAPE"))
@@ -66,8 +58,9 @@ void TestShapedLink::shapedLink()
                            10000));
 
     // A rollout of all eight through the shaped link, camera 0 pausing again; then what the site runs.
-    QVERIFY(writeFile(kFirmware, QByteArray(kFirmwareSize, 'f')));
-    Cli rollout(QStringList{"rollout", "--file", kFirmware, "--kind", "soc", "--parallel", "8",
+    const QString firmware = "IPC200_SOC_V2.7.6.pkg";
+    QVERIFY(writeFile(firmware, QByteArray(1000000, 'f')));
+    Cli rollout(QStringList{"rollout", "--file", firmware, "--kind", "soc", "--parallel", "8",
                             "--stall-timeout", "3", "--confirm-timeout", "60"} +
                 cameras);
     QVERIFY(rollout.process.waitForFinished(120000));
@@ -91,7 +84,7 @@ void TestShapedLink::shapedLink()
     const QJsonObject second =
         inventory.lineWith(QString(R"({"host":"%1","state":"answered"})").arg(cameras[1]));
     QCOMPARE(second["device_id"].toString().size(), 32);
-    QVERIFY(second["version"].toString().endsWith(kFirmware));
+    QVERIFY(second["version"].toString().endsWith(firmware));
     QCOMPARE(QDir("site").entryList(QDir::Files).size(), 8);
 }
 
