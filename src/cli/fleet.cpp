@@ -95,7 +95,10 @@ void declareHosts(QCommandLineParser& parser)
 
 void declareParallel(QCommandLineParser& parser)
 {
-    parser.addOption({kParallelOption, QStringLiteral("Cameras in progress at once, 1 to 32 (default 4)."),
+    parser.addOption({kParallelOption,
+                      QStringLiteral("Transfers in flight at once, 1 to %1 (default 4); a camera waiting for "
+                                     "its reboot holds none.")
+                          .arg(Rollout::MaxParallel),
                       QStringLiteral("N"), QStringLiteral("4")});
 }
 

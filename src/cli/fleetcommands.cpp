@@ -70,7 +70,7 @@ int runInventory(const Invocation& in)
     if (layout < 0)
         return in.usageError(QStringLiteral("--layout must be 1 or 2"));
     if (parallel < 0)
-        return in.usageError(QStringLiteral("--parallel takes 1 to 32"));
+        return in.usageError(QStringLiteral("--parallel takes 1 to %1").arg(Rollout::MaxParallel));
     QVector<fleet::Host> hosts;
     if (in.parser.isSet(QStringLiteral("interface"))) {
         if (!in.parser.positionalArguments().isEmpty() || in.parser.isSet(QStringLiteral("hosts-file")))
@@ -159,7 +159,8 @@ int runBackups(const Invocation& in)
     if (layout < 0)
         return in.usageError(QStringLiteral("--layout must be 1 or 2"));
     if (parallel < 0 || stall < 0)
-        return in.usageError(QStringLiteral("--parallel takes 1 to 32, --stall-timeout whole seconds"));
+        return in.usageError(QStringLiteral("--parallel takes 1 to %1, --stall-timeout whole seconds")
+                                 .arg(Rollout::MaxParallel));
     QVector<fleet::Host> hosts;
     const int bad = fleet::readHosts(in, &hosts);
     if (bad >= 0)

@@ -37,6 +37,10 @@ void declareRollout(QCommandLineParser& parser)
          QStringLiteral("Once K cameras failed no new camera starts and the rollout stops; 0 never stops "
                         "(default 1)."),
          QStringLiteral("K"), QStringLiteral("1")},
+        {QStringLiteral("max-unconfirmed"),
+         QStringLiteral("Cameras upgraded but not yet confirmed at once, 1 to %1 (default 4 x --parallel).")
+             .arg(Rollout::MaxUnconfirmed),
+         QStringLiteral("M")},
         {QStringLiteral("backup-first"),
          QStringLiteral(
              "Save each camera's configuration to backups/HOST.tar.gz first; a failed backup fails "
@@ -79,16 +83,22 @@ int runRollout(const Invocation& in)
     const int parallel = fleet::parallel(parser);
     const int canary = count(parser, QStringLiteral("canary"), 0);
     const int maxFailures = count(parser, QStringLiteral("max-failures"), 0);
+    const bool unconfirmedSet = parser.isSet(QStringLiteral("max-unconfirmed"));
+    const int maxUnconfirmed =
+        unconfirmedSet ? count(parser, QStringLiteral("max-unconfirmed"), 1, Rollout::MaxUnconfirmed) : 0;
     const int timeout = count(parser, QStringLiteral("confirm-timeout"), 1, 24 * 3600);
     const int stall = fleet::stallTimeoutMs(parser);
     if (file.isEmpty() || fileType == 0)
         return in.usageError(QStringLiteral("needs --file and --kind soc, arm, soc-arm, mtd or partition:N"));
     if (layout != QLatin1String("1") && layout != QLatin1String("2"))
         return in.usageError(QStringLiteral("--layout must be 1 or 2"));
-    if (parallel < 0 || canary < 0 || maxFailures < 0 || timeout < 0 || stall < 0)
+    if (parallel < 0 || maxUnconfirmed < 0 || canary < 0 || maxFailures < 0 || timeout < 0 || stall < 0)
         return in.usageError(
-            QStringLiteral("--parallel takes 1 to 32, --canary and --max-failures 0 or more, "
-                           "--confirm-timeout and --stall-timeout whole seconds"));
+            QStringLiteral("--parallel takes 1 to %1, --max-unconfirmed 1 to %2, --canary and "
+                           "--max-failures 0 or more, --confirm-timeout and --stall-timeout "
+                           "whole seconds")
+                .arg(Rollout::MaxParallel)
+                .arg(Rollout::MaxUnconfirmed));
     if (parser.isSet(QStringLiteral("skip-version")) &&
         parser.value(QStringLiteral("skip-version")).isEmpty())
         return in.usageError(QStringLiteral("--skip-version needs a text"));
@@ -121,6 +131,7 @@ int runRollout(const Invocation& in)
     }
     RolloutOptions options;
     options.parallel = parallel;
+    options.maxUnconfirmed = maxUnconfirmed;
     options.canary = canary;
     options.maxFailures = maxFailures;
     options.backupFirst = parser.isSet(QStringLiteral("backup-first"));
@@ -158,7 +169,8 @@ int runRollout(const Invocation& in)
 
 extern const Subcommand kRolloutCommand{
     "rollout",
-    "--file FILE --kind soc|arm|soc-arm|mtd|partition:N [--layout 1|2] [--parallel N] [--canary N] "
+    "--file FILE --kind soc|arm|soc-arm|mtd|partition:N [--layout 1|2] [--parallel N] [--max-unconfirmed M] "
+    "[--canary N] "
     "[--max-failures K] [--backup-first] [--no-confirm] [--confirm-timeout SECONDS] [--stall-timeout "
     "SECONDS] "
     "[--report FILE] [--resume REPORT] [--skip-version TEXT] [--json] (HOST... | --hosts-file FILE)",

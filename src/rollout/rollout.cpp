@@ -6,7 +6,10 @@
 
 #include "rolloutcamerarun.h"
 
-Rollout::Rollout(QObject* parent) : QObject(parent) {}
+Rollout::Rollout(QObject* parent) : QObject(parent)
+{
+    connect(&m_probeClock, &QTimer::timeout, this, &Rollout::probeTick);
+}
 
 Rollout::~Rollout() = default;
 
@@ -63,6 +66,10 @@ void Rollout::setOptions(const RolloutOptions& options)
     m_options = options;
     m_options.parallel = qBound(1, options.parallel, MaxParallel);
     const bool upgrade = options.job == RolloutJob::Upgrade;
+    // Only an upgrade leaves cameras unconfirmed; the other jobs are bounded by their transfers alone.
+    m_options.maxUnconfirmed = !upgrade                     ? MaxUnconfirmed
+                               : options.maxUnconfirmed > 0 ? qMin(options.maxUnconfirmed, MaxUnconfirmed)
+                                                            : qMin(4 * m_options.parallel, MaxUnconfirmed);
     m_options.canary = upgrade ? qMax(0, options.canary) : 0;
     m_options.maxFailures = upgrade ? qMax(0, options.maxFailures) : 0;
 }
@@ -116,10 +123,13 @@ void Rollout::halt()
     m_halted = true;
 }
 
-// An upload and a wait for a reboot take a place alike here: `parallel` cameras in progress.
+// The link and the reboot are the limits: `parallel` bounds the uploads in flight, and a camera that has its
+// file waits for its reboot without a place. Every camera under way counts toward maxUnconfirmed, its upload
+// included, so a finished upload can never push the unconfirmed cameras past it.
 void Rollout::fill()
 {
-    while (!m_halted && m_runs.size() < m_options.parallel && m_next < m_cameras.size()) {
+    while (!m_halted && m_uploads < m_options.parallel && m_runs.size() < m_options.maxUnconfirmed &&
+           m_next < m_cameras.size()) {
         if (isFinal(m_cameras.at(m_next).state)) { // done before
             ++m_next;
             continue;
@@ -132,8 +142,33 @@ void Rollout::fill()
         m_cameras[index].startedMs = m_clock.elapsed();
         auto* run = new RolloutCameraRun(this, index);
         m_runs.append(run);
+        ++m_uploads;
         run->start();
     }
+}
+
+void Rollout::uploadEnded()
+{
+    --m_uploads;
+    fill();
+}
+
+void Rollout::watchReboots()
+{
+    if (!m_probeClock.isActive())
+        m_probeClock.start(m_options.probeIntervalMs);
+}
+
+void Rollout::probeTick()
+{
+    const qint64 now = m_clock.elapsed();
+    // A run may end under the tick; it stays valid until the event loop deletes it.
+    const QVector<RolloutCameraRun*> runs = m_runs;
+    bool waiting = false;
+    for (RolloutCameraRun* run : runs)
+        waiting = run->probe(now) || waiting;
+    if (!waiting)
+        m_probeClock.stop();
 }
 
 void Rollout::setState(int index, State state)
@@ -174,6 +209,7 @@ void Rollout::finishIfIdle()
         return;
     m_running = false;
     m_finished = true;
+    m_probeClock.stop();
     for (int index = m_next; index < m_cameras.size(); ++index) {
         if (isFinal(m_cameras.at(index).state))
             continue;

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QSet>
 #include <QString>
+#include <QTimer>
 #include <QVector>
 
 #include "firmwareimage.h"
@@ -22,7 +23,10 @@ enum class RolloutJob {
 // How a fleet job goes; the defaults are the command line's.
 struct RolloutOptions {
     RolloutJob job = RolloutJob::Upgrade;
-    int parallel = 4; // cameras in progress at once, 1 to Rollout::MaxParallel
+    int parallel = 4; // uploads in flight at once, 1 to Rollout::MaxParallel
+    // Cameras under way, upgraded but not yet confirmed included: the blast radius of a bad image that passes
+    // verification. 1 to Rollout::MaxUnconfirmed; 0 means 4 × parallel.
+    int maxUnconfirmed = 0;
     // An upgrade's first cameras run alone; the rest start only when none of them failed. Other jobs change
     // nothing on the cameras and have neither canaries nor a threshold.
     int canary = 1;
@@ -44,7 +48,8 @@ class Rollout : public QObject
     Q_OBJECT
 
 public:
-    static constexpr int MaxParallel = 32;
+    static constexpr int MaxParallel = 64;
+    static constexpr int MaxUnconfirmed = 1024;
 
     enum class State {
         Waiting,
@@ -87,6 +92,7 @@ public:
         qint64 bytesTotal = 0;
         qint64 startedMs = -1; // on the rollout's clock
         qint64 endedMs = -1;
+        qint64 rebootDeadlineMs = -1; // on the rollout's clock: when confirmation gives up
     };
 
     explicit Rollout(QObject* parent = nullptr);
@@ -144,6 +150,11 @@ private:
     friend class RolloutCameraRun;
     // The one place that decides which camera starts next.
     void fill();
+    // A camera has its file (or ended): its upload place goes to the next one.
+    void uploadEnded();
+    // One clock for every camera waiting for its reboot: one probe each per tick, not a timer each.
+    void watchReboots();
+    void probeTick();
     void setState(int index, State state);
     void cameraDone(int index, State result, const Verdict& verdict = Verdict(),
                     State failedDuring = State::Waiting);
@@ -156,7 +167,9 @@ private:
     bool m_hasImage = false;
     QVector<Camera> m_cameras;
     QVector<RolloutCameraRun*> m_runs; // in progress
+    int m_uploads = 0;                 // of them, those still before the end of their upload
     QElapsedTimer m_clock;
+    QTimer m_probeClock;
     int m_next = 0;     // first camera not yet started
     int m_started = 0;  // cameras started
     int m_canaries = 0; // how many of the first cameras started run alone

@@ -1,7 +1,6 @@
 #include "rolloutcamerarun.h"
 
 #include <QDir>
-#include <QTimer>
 
 #include "cameraupgrade.h"
 #include "devicesession.h"
@@ -115,8 +114,11 @@ void RolloutCameraRun::startUpgrade()
     m_upgrade = new CameraUpgrade(plan, this);
     m_upgrade->setQueryTimeout(kQuestionLimitMs);
     m_upgrade->setStallTimeout(options().stallTimeoutMs);
-    connect(m_upgrade, &CameraUpgrade::stepChanged, this,
-            [this](UpgradeStep step) { setState(stateOf(step)); });
+    connect(m_upgrade, &CameraUpgrade::stepChanged, this, [this](UpgradeStep step) {
+        setState(stateOf(step));
+        if (step >= UpgradeStep::Verifying)
+            endUpload();
+    });
     connect(m_upgrade, &CameraUpgrade::versionReported, this, &RolloutCameraRun::noteVersion);
     connect(m_upgrade, &CameraUpgrade::progress, this, [this](qint64 sent, qint64 total) {
         camera().bytesSent = sent;
@@ -125,6 +127,14 @@ void RolloutCameraRun::startUpgrade()
     });
     connect(m_upgrade, &CameraUpgrade::finished, this, &RolloutCameraRun::upgradeFinished);
     m_upgrade->start();
+}
+
+void RolloutCameraRun::endUpload()
+{
+    if (!m_holdsUpload)
+        return;
+    m_holdsUpload = false;
+    m_rollout->uploadEnded();
 }
 
 void RolloutCameraRun::upgradeFinished(const Verdict& verdict, UpgradeStep step)
@@ -139,36 +149,32 @@ void RolloutCameraRun::upgradeFinished(const Verdict& verdict, UpgradeStep step)
         done(State::Succeeded);
     else if (m_interrupted)
         done(State::Failed, Verdict::failed(Failure::Interrupted), State::Rebooting);
-    else
+    else {
         awaitReboot();
+        endUpload();
+    }
 }
 
 // The camera goes down to flash and reboot. It is asked its version once it is back, or after the grace when
-// it never seemed to go.
+// it never seemed to go. The rollout's probe clock paces the attempts and ends the wait at the deadline.
 void RolloutCameraRun::awaitReboot()
 {
     setState(State::Rebooting);
     const int timeout = options().confirmTimeoutMs;
     m_sinceUpgrade.start();
     m_grace = qMin(reboot_wait_ms(m_rollout->m_image.fileType), timeout / 2);
-    auto* deadline = new QTimer(this);
-    deadline->setSingleShot(true);
-    connect(deadline, &QTimer::timeout, this,
-            [this] { done(State::Failed, Verdict::failed(Failure::NotBack)); });
-    deadline->start(timeout);
+    camera().rebootDeadlineMs = m_rollout->m_clock.elapsed() + timeout;
+    m_awaitingReboot = true;
 
-    m_probeTimer = new QTimer(this);
-    m_probeTimer->setSingleShot(true);
-    connect(m_probeTimer, &QTimer::timeout, this, [this] { m_session->connectToCamera(camera().address); });
     DeviceSession* probe = newSession(kConfirmQuietMs);
     connect(probe, &DeviceSession::connectFailed, this, [this] {
         m_seenDown = true;
-        nextProbe();
+        m_probing = false;
     });
     connect(probe, &DeviceSession::connected, this, [this] {
         if (!m_seenDown && m_sinceUpgrade.elapsed() < m_grace) {
             m_session->close();
-            nextProbe();
+            m_probing = false;
             return;
         }
         setState(State::Confirming);
@@ -182,16 +188,26 @@ void RolloutCameraRun::awaitReboot()
         // Not answered: it went down under the question, or is still starting.
         if (!verdict.ok()) {
             m_seenDown = true;
+            m_probing = false;
             setState(State::Rebooting);
-            nextProbe();
         }
     });
-    nextProbe();
+    m_rollout->watchReboots();
 }
 
-void RolloutCameraRun::nextProbe()
+bool RolloutCameraRun::probe(qint64 nowMs)
 {
-    m_probeTimer->start(options().probeIntervalMs);
+    if (m_done || !m_awaitingReboot)
+        return false;
+    if (nowMs >= camera().rebootDeadlineMs) {
+        done(State::Failed, Verdict::failed(Failure::NotBack));
+        return false;
+    }
+    if (!m_probing) {
+        m_probing = true;
+        m_session->connectToCamera(camera().address);
+    }
+    return true;
 }
 
 void RolloutCameraRun::startQuery()
@@ -261,6 +277,10 @@ void RolloutCameraRun::done(State result, const Verdict& verdict, State failedDu
         m_session->close();
     if (m_upgrade)
         m_upgrade->cancel(Failure::Interrupted);
+    if (m_holdsUpload) {
+        m_holdsUpload = false;
+        --m_rollout->m_uploads;
+    }
     deleteLater();
     m_rollout->cameraDone(m_index, result, verdict, failedDuring);
 }

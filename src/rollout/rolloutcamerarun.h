@@ -8,7 +8,6 @@
 
 class CameraUpgrade;
 class DeviceSession;
-class QTimer;
 struct VersionReport;
 
 // One camera of a fleet job from its start to its result. An upgrade runs in two phases, the upgrade itself
@@ -23,6 +22,9 @@ public:
     // See Rollout::interrupt() and Rollout::abort().
     void interrupt();
     void abort();
+    // A tick of the rollout's probe clock at `nowMs`: while the camera reboots, one connection attempt unless
+    // one is under way, or NotBack once its deadline passed. False when it is not waiting for a reboot.
+    bool probe(qint64 nowMs);
 
 private:
     using State = Rollout::State;
@@ -34,8 +36,8 @@ private:
 
     void startUpgrade();
     void upgradeFinished(const Verdict& verdict, UpgradeStep step);
+    void endUpload();
     void awaitReboot();
-    void nextProbe();
     void startQuery();
     void startBackup();
     void noteVersion(const VersionReport& report);
@@ -48,10 +50,12 @@ private:
     bool m_interrupted = false;
     CameraUpgrade* m_upgrade = nullptr;
     DeviceSession* m_session = nullptr; // the query, the backup, or the probe after the reboot
+    bool m_holdsUpload = true;          // one of the rollout's upload places
     QElapsedTimer m_sinceUpgrade;
     int m_grace = 0;
     bool m_seenDown = false;
-    QTimer* m_probeTimer = nullptr;
+    bool m_awaitingReboot = false;
+    bool m_probing = false; // a connection attempt or a question is under way
 };
 
 #endif // ROLLOUTCAMERARUN_H

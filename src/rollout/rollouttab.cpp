@@ -15,12 +15,15 @@
 
 #include <algorithm>
 #include <functional>
+#include <utility>
 
 #include "firmwareimage.h"
 #include "rolloutreport.h"
 
 namespace
 {
+// How long a row's change may wait for the next redraw of the table.
+constexpr int kRowRedrawMs = 100;
 enum Column { ColumnAddress, ColumnDeviceId, ColumnState, ColumnProgress, ColumnVersion, ColumnReason };
 // Columns of the window's device list.
 constexpr int kDeviceIp = 1;
@@ -50,6 +53,9 @@ RolloutTab::RolloutTab(QMainWindow* window)
     for (int column = 0; column < 5; ++column)
         ui->rollout_tableWidget->setColumnWidth(column, widths[column]);
     connect(m_addAction, &QAction::triggered, this, &RolloutTab::addSelectedDevices);
+    m_rowTimer.setSingleShot(true);
+    m_rowTimer.setInterval(kRowRedrawMs);
+    connect(&m_rowTimer, &QTimer::timeout, this, &RolloutTab::showQueuedRows);
     retranslate();
 }
 
@@ -261,9 +267,11 @@ void RolloutTab::startJob(RolloutJob job, bool retry)
 
     delete m_rollout;
     m_rollout = rollout;
-    connect(rollout, &Rollout::cameraChanged, this, &RolloutTab::showCamera);
-    connect(rollout, &Rollout::cameraProgress, this, &RolloutTab::showProgress);
+    m_queuedRows.clear();
+    connect(rollout, &Rollout::cameraChanged, this, &RolloutTab::queueRow);
+    connect(rollout, &Rollout::cameraProgress, this, &RolloutTab::queueRow);
     connect(rollout, &Rollout::finished, this, [this] {
+        showQueuedRows();
         setRunning(false);
         showSummary();
     });
@@ -327,6 +335,21 @@ void RolloutTab::setRunning(bool running)
     using State = Rollout::State;
     ui->rollout_retry_Button->setEnabled(
         !running && m_rollout && m_rollout->count(State::Failed) + m_rollout->count(State::Skipped) > 0);
+}
+
+void RolloutTab::queueRow(int row)
+{
+    m_queuedRows.insert(row);
+    if (!m_rowTimer.isActive())
+        m_rowTimer.start();
+}
+
+void RolloutTab::showQueuedRows()
+{
+    m_rowTimer.stop();
+    const QSet<int> rows = std::exchange(m_queuedRows, {});
+    for (int row : rows)
+        showCamera(row);
 }
 
 void RolloutTab::showCamera(int row)

@@ -1,6 +1,8 @@
 #ifndef ROLLOUTTAB_H
 #define ROLLOUTTAB_H
 
+#include <QSet>
+#include <QTimer>
 #include <QWidget>
 
 #include "rollout.h"
@@ -62,6 +64,10 @@ private:
     int upgradedRows() const;
     void retranslate();
     void fillKinds();
+    // Rows changed by the rollout are redrawn together a few times a second: hundreds of cameras must not
+    // flood the window with repaints.
+    void queueRow(int row);
+    void showQueuedRows();
     void showCamera(int row);
     void showProgress(int row, qint64 sent, qint64 total);
     void showSummary();
@@ -81,6 +87,8 @@ private:
     QPushButton* m_upgradeButton;
     QAction* m_addAction;
     Rollout* m_rollout = nullptr;
+    QSet<int> m_queuedRows;
+    QTimer m_rowTimer;
 };
 
 #endif // ROLLOUTTAB_H
