@@ -38,7 +38,8 @@ void declareRollout(QCommandLineParser& parser)
                         "(default 1)."),
          QStringLiteral("K"), QStringLiteral("1")},
         {QStringLiteral("max-unconfirmed"),
-         QStringLiteral("Cameras upgraded but not yet confirmed at once, 1 to %1 (default 4 x --parallel).")
+         QStringLiteral("Cameras under way at once, those upgraded but not yet confirmed included, 1 to %1 "
+                        "(default 4 x --parallel).")
              .arg(Rollout::MaxUnconfirmed),
          QStringLiteral("M")},
         {QStringLiteral("backup-first"),
@@ -170,10 +171,9 @@ int runRollout(const Invocation& in)
 extern const Subcommand kRolloutCommand{
     "rollout",
     "--file FILE --kind soc|arm|soc-arm|mtd|partition:N [--layout 1|2] [--parallel N] [--max-unconfirmed M] "
-    "[--canary N] "
-    "[--max-failures K] [--backup-first] [--no-confirm] [--confirm-timeout SECONDS] [--stall-timeout "
-    "SECONDS] "
-    "[--report FILE] [--resume REPORT] [--skip-version TEXT] [--json] (HOST... | --hosts-file FILE)",
+    "[--canary N] [--max-failures K] [--backup-first] [--no-confirm] [--confirm-timeout SECONDS] "
+    "[--stall-timeout SECONDS] [--report FILE] [--resume REPORT] [--skip-version TEXT] [--json] (HOST... | "
+    "--hosts-file FILE)",
     "Upgrades many cameras: canaries first, a failure threshold, each confirmed after its reboot. Exit "
     "status 3: stopped at the threshold, by a failed canary or by Ctrl-C.",
     declareRollout, runRollout};
