@@ -264,7 +264,8 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     const QStringList arguments = app.arguments();
     const bool oldRule = arguments.contains("--old-rule");
-    const int rounds = qMax(1, arguments.value(arguments.indexOf("--rounds") + 1, "3").toInt());
+    const int roundsAt = arguments.indexOf("--rounds");
+    const int rounds = roundsAt > 0 ? qMax(1, arguments.value(roundsAt + 1).toInt()) : 3;
     const bool windowOnly = arguments.contains("--window-only");
 
     QTemporaryDir work;
