@@ -8,8 +8,10 @@
 // network namespace of its own (unshare), where the whole of 127.0.0.0/8 is private: nothing reaches this
 // machine's interfaces.
 //
-//   bench_rollout_scale [--old-rule] [--rounds N]
-//     --old-rule   a camera holds its place until confirmed (max-unconfirmed = parallel), as before
+//   bench_rollout_scale [--old-rule] [--rounds N] [--window-only]
+//     --old-rule     a camera holds its place until confirmed (max-unconfirmed = parallel), as before
+//     --rounds N     3 by default
+//     --window-only  only the window's part, for 15 s
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
@@ -27,6 +29,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <malloc.h>
 #include <thread>
 #include <vector>
 
@@ -72,6 +75,7 @@ qint64 statusField(const QByteArray& name)
 // Peaks of the process while a phase runs: threads and descriptors sampled every 50 ms, RSS by the kernel.
 struct Peaks {
     qint64 rssKiB = 0;
+    qint64 startKiB = 0; // resident when the phase began
     int threads = 0;
     int fds = 0;
 };
@@ -81,7 +85,10 @@ class PeakSampler
 public:
     PeakSampler()
     {
-        // Resets VmHWM, so the peak is this phase's alone.
+        // Hands back what earlier phases freed (the plain copies' threads keep their malloc arenas) and
+        // resets VmHWM, so the peak is this phase's own on top of what is still live.
+        malloc_trim(0);
+        m_startKiB = statusField("VmRSS:");
         QFile clear("/proc/self/clear_refs");
         if (clear.open(QIODevice::WriteOnly))
             clear.write("5");
@@ -93,6 +100,7 @@ public:
         sample();
         m_timer.stop();
         m_peaks.rssKiB = statusField("VmHWM:");
+        m_peaks.startKiB = m_startKiB;
         return m_peaks;
     }
 
@@ -105,6 +113,7 @@ private:
     }
     QTimer m_timer;
     Peaks m_peaks;
+    qint64 m_startKiB = 0;
 };
 
 bool startCamsim(CamsimRun& camsim)
@@ -310,12 +319,14 @@ int main(int argc, char** argv)
         const double ratio = makespan > 0 && bound > 0 ? double(makespan) / double(bound) : 0.0;
         std::printf(
             "round %d: alone %lld ms, plain copies %lld ms, bound %lld ms, makespan %lld ms, ratio %.2f; "
-            "core: rss %lld KiB, threads %d, fds %d; window: rss %lld KiB, threads %d, fds %d, "
-            "longest repaint gap %lld ms\n",
+            "core: rss %lld KiB (from %lld), threads %d, fds %d; window: rss %lld KiB (from %lld), threads "
+            "%d, "
+            "fds %d, longest repaint gap %lld ms\n",
             round, static_cast<long long>(alone), static_cast<long long>(plain),
             static_cast<long long>(bound), static_cast<long long>(makespan), ratio,
-            static_cast<long long>(core.rssKiB), core.threads, core.fds,
-            static_cast<long long>(window.rssKiB), window.threads, window.fds, static_cast<long long>(gap));
+            static_cast<long long>(core.rssKiB), static_cast<long long>(core.startKiB), core.threads,
+            core.fds, static_cast<long long>(window.rssKiB), static_cast<long long>(window.startKiB),
+            window.threads, window.fds, static_cast<long long>(gap));
         std::fflush(stdout);
         if (alone < 0 || plain < 0 || makespan < 0)
             return 1;
