@@ -89,7 +89,7 @@ void Rollout::interrupt()
     if (!m_running || m_interrupted)
         return;
     m_interrupted = true;
-    halt();
+    halt(StopReason::Interrupted);
     // Each run may end at once and leave the list.
     const QVector<RolloutCameraRun*> runs = m_runs;
     for (RolloutCameraRun* run : runs)
@@ -111,9 +111,13 @@ void Rollout::abort()
     finishIfIdle();
 }
 
-void Rollout::halt()
+void Rollout::halt(StopReason reason)
 {
+    if (m_halted)
+        return;
     m_halted = true;
+    m_stopReason = reason;
+    m_failuresAtStop = m_failures;
 }
 
 // An upload and a wait for a reboot take a place alike here: `parallel` cameras in progress.
@@ -158,10 +162,17 @@ void Rollout::cameraDone(int index, State result, const Verdict& verdict, State 
     const bool canary = m_canaryIndices.contains(index);
     if (canary)
         --m_canariesLeft;
+    // A canary of another model tried nothing: the next camera to start takes its place.
+    if (canary && result == State::OtherModel) {
+        ++m_canaries;
+        ++m_canariesLeft;
+    }
     if (result == State::Failed) {
         ++m_failures;
-        if (canary || (m_options.maxFailures > 0 && m_failures >= m_options.maxFailures))
-            halt();
+        if (canary)
+            halt(StopReason::CanaryFailed);
+        else if (m_options.maxFailures > 0 && m_failures >= m_options.maxFailures)
+            halt(StopReason::FailureThreshold);
     }
     setState(index, result);
     fill();
@@ -223,10 +234,10 @@ bool Rollout::isDone(State state)
 
 namespace
 {
-const char* const kStateNames[] = {"waiting",   "backing up", "querying",    "uploading", "verifying",
-                                   "flashing",  "rebooting",  "confirming",  "confirmed", "unchanged",
-                                   "succeeded", "up-to-date", "done-before", "answered",  "saved",
-                                   "failed",    "skipped"};
+const char* const kStateNames[] = {"waiting",     "backing up", "querying",    "uploading", "verifying",
+                                   "flashing",    "rebooting",  "confirming",  "confirmed", "unchanged",
+                                   "succeeded",   "up-to-date", "done-before", "answered",  "saved",
+                                   "other-model", "failed",     "skipped"};
 } // namespace
 
 QString Rollout::stateName(State state)

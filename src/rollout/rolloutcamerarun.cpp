@@ -5,6 +5,7 @@
 
 #include "cameraupgrade.h"
 #include "devicesession.h"
+#include "firmwarenames.h"
 
 namespace
 {
@@ -92,8 +93,13 @@ DeviceSession* RolloutCameraRun::newSession(int idleTimeoutMs)
 void RolloutCameraRun::noteVersion(const VersionReport& report)
 {
     camera().versionBefore = report.version;
+    camera().model = model_name_of(report.version, QString());
     camera().partitions = report.partitions.size();
     emit m_rollout->cameraChanged(m_index);
+    // Called before the upgrade goes on to its request: done() ends it with no firmware byte sent.
+    const QString& wanted = options().model;
+    if (!wanted.isEmpty() && camera().model.compare(wanted, Qt::CaseInsensitive) != 0)
+        done(State::OtherModel);
 }
 
 void RolloutCameraRun::startUpgrade()
@@ -151,6 +157,7 @@ void RolloutCameraRun::awaitReboot()
     const int timeout = options().confirmTimeoutMs;
     m_sinceUpgrade.start();
     m_grace = qMin(reboot_wait_ms(m_rollout->m_image.fileType), timeout / 2);
+    camera().rebootDeadlineMs = m_rollout->clockMs() + timeout;
     auto* deadline = new QTimer(this);
     deadline->setSingleShot(true);
     connect(deadline, &QTimer::timeout, this,
