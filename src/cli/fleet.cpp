@@ -214,8 +214,10 @@ int run(const Invocation& in, Rollout& rollout, const Face& face)
             const QJsonObject more = face.fields(camera);
             for (auto it = more.begin(); it != more.end(); ++it)
                 fields.insert(it.key(), it.value());
-            const QString words =
-                camera.state == Rollout::State::Skipped ? stop_words(rollout) : face.text(camera);
+            const bool skipped = camera.state == Rollout::State::Skipped;
+            const QString words = skipped ? stop_words(rollout) : face.text(camera);
+            if (skipped)
+                fields.insert(QStringLiteral("reason"), words);
             in.out.event(
                 QStringLiteral("camera"), fields,
                 QStringLiteral("%1 %2").arg(camera.address, -15).arg(Rollout::stateName(camera.state)) +

@@ -28,13 +28,24 @@ int Rollout::resumeFrom(const QVector<Camera>& earlierRows)
 {
     if (m_running || m_finished)
         return 0;
-    QHash<QString, const Camera*> done;
-    for (const Camera& row : earlierRows)
-        if (isDone(row.state))
-            done.insert(row.address, &row);
+    // By Device ID where both know it (the camera may have moved since), else by address.
+    QHash<QString, const Camera*> byId;
+    QHash<QString, const Camera*> byAddress;
+    for (const Camera& row : earlierRows) {
+        if (!isDone(row.state))
+            continue;
+        byAddress.insert(row.address, &row);
+        if (!row.deviceId.isEmpty())
+            byId.insert(row.deviceId.toUpper(), &row);
+    }
     int count = 0;
     for (Camera& camera : m_cameras) {
-        const Camera* row = done.value(camera.address);
+        const Camera* row = byId.value(camera.deviceId.toUpper());
+        if (!row) {
+            row = byAddress.value(camera.address);
+            if (row && !row->deviceId.isEmpty() && !camera.deviceId.isEmpty())
+                row = nullptr; // another camera holds that address now
+        }
         if (!row)
             continue;
         camera.state = State::DoneBefore;

@@ -111,7 +111,8 @@ public:
     void addCamera(const QString& address, const QString& deviceId = QString(),
                    const QString& mac = QString());
     // Cameras whose row of an earlier run's report is a success (see isDone()) become DoneBefore and are not
-    // touched; they keep that row's versions, and its Device ID when they have none. Only before start();
+    // touched; they keep that row's versions, and its Device ID when they have none. A row is matched by
+    // Device ID where both know it, else by address. Only before start();
     // returns how many.
     int resumeFrom(const QVector<Camera>& earlierRows);
     // Reads the file once for its size and MD5 and checks its name against the kind; workType 1 or 2 is the

@@ -490,7 +490,7 @@ void RolloutTab::showSummary()
         if (rollout.isRunning() && !ui->rollout_stop_Button->isEnabled())
             text += tr(" (stopping: running cameras finish)");
         else if (rollout.stopReason() != Rollout::StopReason::None)
-            text += QStringLiteral(" (%1)").arg(stopText(rollout));
+            text += tr(" (%1)").arg(stopText(rollout));
         kind = rollout.isRunning()                   ? status_colours::Kind::Normal
                : rollout.count(State::Failed) > 0    ? status_colours::Kind::Error
                : rollout.count(State::Unchanged) > 0 ? status_colours::Kind::Warning

@@ -146,7 +146,7 @@ QString RolloutTab::stopText(const Rollout& rollout) const
     case StopReason::CanaryFailed:
         return tr("stopped: the canary failed");
     case StopReason::FailureThreshold:
-        return tr("stopped: %n failures reached the threshold", "", rollout.failuresAtStop());
+        return tr("stopped: %n failure(s) reached the threshold", "", rollout.failuresAtStop());
     }
     return QString();
 }

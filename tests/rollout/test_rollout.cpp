@@ -355,8 +355,8 @@ void TestRollout::interrupt()
     QCOMPARE(cli.process.exitCode(), 3);
     cli.read();
     const QJsonObject first = cli.lineWith(QString(R"({"host":"%1","state":"failed"})").arg(address(0)));
-    QCOMPARE(first.keys(),
-             (QStringList{"bytes", "event", "host", "reason", "state", "version_after", "version_before"}));
+    QCOMPARE(first.keys(), (QStringList{"bytes", "event", "host", "model", "reason", "state", "version_after",
+                                        "version_before"}));
     QCOMPARE(first["reason"].toString(), reason);
     QCOMPARE(first["version_before"].toString(), kQuotedVersion);
     QCOMPARE(first["bytes"].toInt() == kFirmwareSize, wholeFile);
