@@ -1085,5 +1085,9 @@
             <numerusform>stopped: %n failures reached the threshold</numerusform>
         </translation>
     </message>
+    <message>
+        <source>The latest search found another camera (%1) at %2 and %3 nowhere. Remove its row or search again.</source>
+        <translation>The latest search found another camera (%1) at %2 and %3 nowhere. Remove its row or search again.</translation>
+    </message>
 </context>
 </TS>

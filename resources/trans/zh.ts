@@ -1079,5 +1079,9 @@
             <numerusform>已停止：%n 台失败，达到停止阈值</numerusform>
         </translation>
     </message>
+    <message>
+        <source>The latest search found another camera (%1) at %2 and %3 nowhere. Remove its row or search again.</source>
+        <translation>最近一次搜索在 %2 找到的是另一台相机（%1），而 %3 未被找到。请删除该行或重新搜索。</translation>
+    </message>
 </context>
 </TS>

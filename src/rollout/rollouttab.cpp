@@ -313,7 +313,9 @@ void RolloutTab::startJob(RolloutJob job, bool retry)
     options.backupFirst = ui->rollout_backup_checkBox->isChecked();
     options.confirm = ui->rollout_confirm_checkBox->isChecked();
     options.confirmTimeoutMs = ui->rollout_timeout_spinBox->value() * 1000;
-    options.model = ui->rollout_model_comboBox->currentData().toString();
+    // The model choice is the upgrade's: Check versions and Back up all ask every camera.
+    if (upgrade)
+        options.model = ui->rollout_model_comboBox->currentData().toString();
     rollout->setOptions(options);
     if (retry && m_rollout)
         rollout->resumeFrom(m_rollout->cameras());
@@ -548,8 +550,9 @@ void RolloutTab::moveRow(int row, const QString& address)
 
 bool RolloutTab::followCameras()
 {
-    // Device ID to the address the latest search found it at; one found at two addresses is left alone.
+    // Device ID to the address the latest search found it at (empty when at two), and address to Device ID.
     QHash<QString, QString> found;
+    QHash<QString, QString> idAt;
     for (int index = 0; index < m_devices->topLevelItemCount(); ++index) {
         const QTreeWidgetItem* device = m_devices->topLevelItem(index);
         const QString id = device->text(device_list::ColumnDeviceId).toUpper();
@@ -557,12 +560,27 @@ bool RolloutTab::followCameras()
         if (id.isEmpty())
             continue;
         found.insert(id, found.contains(id) && found.value(id) != address ? QString() : address);
+        idAt.insert(address, device->text(device_list::ColumnDeviceId));
     }
     QTableWidget* table = ui->rollout_tableWidget;
     QStringList addresses;
     for (int row = 0; row < table->rowCount(); ++row) {
-        const QString now = found.value(table->item(row, ColumnDeviceId)->text().toUpper());
-        addresses << (now.isEmpty() ? table->item(row, ColumnAddress)->text() : now);
+        QTableWidgetItem* idItem = table->item(row, ColumnDeviceId);
+        const QString id = idItem->text().toUpper();
+        const QString address = table->item(row, ColumnAddress)->text();
+        const QString other = idAt.value(address);
+        // A row that never knew its camera's Device ID learns it from the search, for the report.
+        if (id.isEmpty() && !other.isEmpty())
+            idItem->setText(other);
+        // Never send to an address that now holds another camera.
+        if (!id.isEmpty() && !found.contains(id) && !other.isEmpty() && other.toUpper() != id) {
+            warn(tr("The latest search found another camera (%1) at %2 and %3 nowhere. Remove its row or "
+                    "search again.")
+                     .arg(other, address, idItem->text()));
+            return false;
+        }
+        const QString now = found.value(id);
+        addresses << (now.isEmpty() ? address : now);
     }
     for (const QString& address : qAsConst(addresses))
         if (addresses.count(address) > 1) {

@@ -362,6 +362,17 @@ void TestRolloutTab::modelsAndAddresses()
     QCOMPARE(summary->text(),
              QString("0 confirmed, 0 unchanged, 2 succeeded, 0 failed, 0 skipped, 1 other model"));
     QCOMPARE(firmwareRecords(camsim), (QMap<QString, int>{{"127.0.0.78", 1}, {"127.0.0.80", 1}}));
+
+    // A search that finds another camera where the third one was: nothing goes anywhere.
+    window.findChild<QTreeWidget*>("treeWidget")->topLevelItem(2)->setText(6, "IDX");
+    answers.clear();
+    answers.setAnswer(QMessageBox::Yes);
+    start->click();
+    QCOMPARE(answers.texts().last(),
+             QString("The latest search found another camera (IDX) at 127.0.0.80 and ID2 "
+                     "nowhere. Remove its row or search again."));
+    QTest::qWait(300);
+    QCOMPARE(firmwareRecords(camsim), (QMap<QString, int>{{"127.0.0.78", 1}, {"127.0.0.80", 1}}));
 }
 
 QTEST_MAIN(TestRolloutTab)
