@@ -120,6 +120,8 @@ QString RolloutTab::reasonText(const Rollout::Camera& camera) const
         return tr("%1 partitions").arg(camera.partitions);
     case State::Saved:
         return tr("saved as %1").arg(camera.archive);
+    case State::Skipped:
+        return stopText(*m_rollout);
     case State::OtherModel:
         return camera.model.isEmpty() ? tr("its version names no model")
                                       : tr("model %1 was not chosen").arg(camera.model);

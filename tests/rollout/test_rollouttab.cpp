@@ -299,6 +299,8 @@ void TestRolloutTab::rowsTellTheOutcome()
         QCOMPARE(table->item(row, Progress)->text(), state == "failed" ? QString("100% sent") : QString());
         const QString reason = table->item(row, Reason)->text();
         QCOMPARE(table->item(row, Reason)->toolTip(), reason.isEmpty() ? QString() : "<p>" + reason + "</p>");
+        if (state == "skipped")
+            QVERIFY(summary.endsWith(" (" + reason + ")"));
         // The versions differ at their end: that end shows, the whole of both in the tooltip.
         const QString version = table->item(row, Version)->text();
         if (state == "confirmed")
