@@ -13,6 +13,7 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStyledItemDelegate>
 #include <QTabWidget>
 #include <QTimer>
 #include <QTreeWidget>
@@ -63,6 +64,20 @@ QString versionChange(const QString& before, const QString& after)
     return elided + before.mid(cut) + QStringLiteral(" → ") + elided + after.mid(cut);
 }
 
+// Keeps the end of a text that does not fit: where two versions differ.
+class ElideLeftDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->textElideMode = Qt::ElideLeft;
+    }
+};
+
 // "2:41"
 QString minutesAndSeconds(qint64 ms)
 {
@@ -91,6 +106,8 @@ RolloutTab::RolloutTab(QMainWindow* window)
     static const int widths[ColumnCount - 1] = {120, 250, 80, 150, 110, 320};
     for (int column = 0; column < ColumnCount - 1; ++column)
         ui->rollout_tableWidget->setColumnWidth(column, widths[column]);
+    ui->rollout_tableWidget->setItemDelegateForColumn(ColumnVersion,
+                                                      new ElideLeftDelegate(ui->rollout_tableWidget));
     connect(m_addAction, &QAction::triggered, this, &RolloutTab::addSelectedDevices);
     m_timeLeftTimer->setInterval(1000);
     connect(m_timeLeftTimer, &QTimer::timeout, this, &RolloutTab::showTimeLeft);
@@ -182,11 +199,7 @@ void RolloutTab::addCamera(const QString& address, const QString& deviceId)
     table->setItem(row, ColumnDeviceId, new QTableWidgetItem(deviceId));
     for (int column : {ColumnModel, ColumnState, ColumnProgress, ColumnVersion, ColumnReason})
         table->setItem(row, column, new QTableWidgetItem);
-    auto* bar = new QProgressBar;
-    bar->setRange(0, 100);
-    bar->setValue(0);
-    table->setCellWidget(row, ColumnProgress, bar);
-    table->item(row, ColumnState)->setText(stateText(Rollout::State::Waiting));
+    showCamera(row);
 }
 
 void RolloutTab::on_rollout_open_Button_clicked()
@@ -398,7 +411,6 @@ void RolloutTab::showCamera(int row)
 {
     using State = Rollout::State;
     QTableWidget* table = ui->rollout_tableWidget;
-    auto* bar = qobject_cast<QProgressBar*>(table->cellWidget(row, ColumnProgress));
     const bool known = m_rollout && row < m_rollout->cameras().size();
     static const Rollout::Camera notStarted;
     const Rollout::Camera& camera = known ? m_rollout->cameras().at(row) : notStarted;
@@ -417,10 +429,17 @@ void RolloutTab::showCamera(int row)
     table->item(row, ColumnReason)->setText(reason.isEmpty() ? movedText(row) : reason);
     table->item(row, ColumnReason)->setToolTip(wrappedTip(reason));
 
-    // A failed row never shows a full bar: what was really sent is said in words instead.
-    showProgress(row, camera.bytesSent, camera.bytesTotal);
+    // A failed row has no bar, never a full one: what was really sent is said in words instead. The bar goes
+    // with its cell widget: the view shows a hidden one again.
     const bool failed = camera.state == State::Failed;
-    bar->setVisible(!failed && camera.state != State::Skipped && camera.state != State::OtherModel);
+    if (failed || camera.state == State::Skipped || camera.state == State::OtherModel) {
+        table->removeCellWidget(row, ColumnProgress);
+    } else if (!table->cellWidget(row, ColumnProgress)) {
+        auto* bar = new QProgressBar;
+        bar->setRange(0, 100);
+        table->setCellWidget(row, ColumnProgress, bar);
+    }
+    showProgress(row, camera.bytesSent, camera.bytesTotal);
     QString sent;
     if (failed && camera.bytesSent > 0 && camera.bytesTotal > 0) {
         const int percent = int(camera.bytesSent * 100 / camera.bytesTotal);
@@ -449,8 +468,8 @@ void RolloutTab::showCamera(int row)
 
 void RolloutTab::showProgress(int row, qint64 sent, qint64 total)
 {
-    auto* bar = qobject_cast<QProgressBar*>(ui->rollout_tableWidget->cellWidget(row, ColumnProgress));
-    bar->setValue(total > 0 ? int(sent * 100 / total) : 0);
+    if (auto* bar = qobject_cast<QProgressBar*>(ui->rollout_tableWidget->cellWidget(row, ColumnProgress)))
+        bar->setValue(total > 0 ? int(sent * 100 / total) : 0);
 }
 
 void RolloutTab::showSummary()
