@@ -75,6 +75,7 @@ protected:
     {
         QStyledItemDelegate::initStyleOption(option, index);
         option->textElideMode = Qt::ElideLeft;
+        option->features &= ~QStyleOptionViewItem::WrapText; // a wrapped text is cut at its end
     }
 };
 
