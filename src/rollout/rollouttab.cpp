@@ -223,6 +223,7 @@ void RolloutTab::on_rollout_remove_Button_clicked()
     std::sort(rows.begin(), rows.end(), std::greater<int>());
     for (int row : qAsConst(rows))
         table->removeRow(row);
+    fillModels();
     // The rows no longer match the last rollout's cameras.
     delete m_rollout;
     m_rollout = nullptr;
@@ -427,8 +428,9 @@ void RolloutTab::showCamera(int row)
                             ? camera.versionBefore
                             : camera.versionBefore + QStringLiteral("\n→ ") + camera.versionAfter);
     const QString reason = known ? reasonText(camera) : QString();
-    table->item(row, ColumnReason)->setText(reason.isEmpty() ? movedText(row) : reason);
-    table->item(row, ColumnReason)->setToolTip(wrappedTip(reason));
+    const QString shown = reason.isEmpty() ? movedText(row) : reason;
+    table->item(row, ColumnReason)->setText(shown);
+    table->item(row, ColumnReason)->setToolTip(wrappedTip(shown));
 
     // A failed row has no bar, never a full one: what was really sent is said in words instead. The bar goes
     // with its cell widget: the view shows a hidden one again.
