@@ -115,9 +115,6 @@ void TestRollout::outcomes_data()
         << false << true << QStringList{"confirmed", "confirmed", verifyFail,  "confirmed",
                                         "confirmed", verifyFail,  "confirmed", "confirmed"}
         << false;
-    QTest::newRow("failing canary") << 4 << QStringList{"--fault", "0:verify-fail"} << QList<int>{4, 1, 0}
-                                    << false << true
-                                    << QStringList{verifyFail, "skipped", "skipped", "skipped"} << true;
     QTest::newRow("threshold of two")
         << 5 << QStringList{"--fault", "1:upgrade-fail", "--fault", "2:disk-full"} << QList<int>{1, 1, 2}
         << false << true
@@ -245,10 +242,6 @@ void TestRollout::commandLine_data()
                                 << QStringList{"--max-failures", "0", "--no-confirm", address(0), address(1)}
                                 << 1 << R"({"failed":1,"ok":false,"skipped":0,"stopped":false,"succeeded":1})"
                                 << "";
-    QTest::newRow("failing canary") << QStringList{"--fault", "0:verify-fail"}
-                                    << QStringList{"--no-confirm", address(0), address(1)} << 3
-                                    << R"({"skipped":1,"stopped":true,"interrupted":false})"
-                                    << "";
     QTest::newRow("resumed: the confirmed camera is left alone")
         << QStringList{} << QStringList{"--resume", "earlier.csv", "--no-confirm", address(0), address(1)}
         << 0 << R"({"done-before":1,"succeeded":1,"failed":0,"ok":true})"
