@@ -57,9 +57,21 @@ private slots:
     void on_rollout_export_Button_clicked();
 
 private:
+    enum Column {
+        ColumnAddress,
+        ColumnDeviceId,
+        ColumnModel,
+        ColumnState,
+        ColumnProgress,
+        ColumnVersion,
+        ColumnReason,
+        ColumnCount
+    };
+
     void addSelectedDevices();
     // The row of this Device ID (any case), or else of this address; -1 when there is none.
     int rowOf(const QString& deviceId, const QString& address) const;
+    bool listed(const QString& address) const { return rowOf(QString(), address) >= 0; }
     // Before a job: each row with a Device ID takes the address the latest search found it at. False, after
     // saying why, when two rows would end at one address.
     bool followCameras();
