@@ -791,10 +791,6 @@
         <translation> (stopping: running cameras finish)</translation>
     </message>
     <message>
-        <source> (stopped)</source>
-        <translation> (stopped)</translation>
-    </message>
-    <message>
         <source>Warning</source>
         <translation>Warning</translation>
     </message>
@@ -1009,6 +1005,89 @@
     <message>
         <source>interrupted</source>
         <translation>interrupted</translation>
+    </message>
+    <message>
+        <source>Model</source>
+        <translation>Model</translation>
+    </message>
+    <message>
+        <source>any model</source>
+        <translation>any model</translation>
+    </message>
+    <message>
+        <source>other model</source>
+        <translation>other model</translation>
+    </message>
+    <message>
+        <source>, %1 other model</source>
+        <translation>, %1 other model</translation>
+    </message>
+    <message>
+        <source>its version names no model</source>
+        <translation>its version names no model</translation>
+    </message>
+    <message>
+        <source>model %1 was not chosen</source>
+        <translation>model %1 was not chosen</translation>
+    </message>
+    <message>
+        <source>%1% sent</source>
+        <translation>%1% sent</translation>
+    </message>
+    <message>
+        <source>%1% received</source>
+        <translation>%1% received</translation>
+    </message>
+    <message>
+        <source>rebooting (%1 left)</source>
+        <translation>rebooting (%1 left)</translation>
+    </message>
+    <message>
+        <source>now at %1 (was %2)</source>
+        <translation>now at %1 (was %2)</translation>
+    </message>
+    <message>
+        <source> (%1)</source>
+        <translation> (%1)</translation>
+    </message>
+    <message>
+        <source>stopped by the operator</source>
+        <translation>stopped by the operator</translation>
+    </message>
+    <message>
+        <source>stopped: the canary failed</source>
+        <translation>stopped: the canary failed</translation>
+    </message>
+    <message>
+        <source>Two rows would both go to %1: the latest search found a camera there. Remove one of them or search again.</source>
+        <translation>Two rows would both go to %1: the latest search found a camera there. Remove one of them or search again.</translation>
+    </message>
+    <message>
+        <source>These cameras are of several models (%1). Send %2 to every one of them? To upgrade one model only, choose it under Model.</source>
+        <translation>These cameras are of several models (%1). Send %2 to every one of them? To upgrade one model only, choose it under Model.</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>, </source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>not known: %1</source>
+        <translation>not known: %1</translation>
+    </message>
+    <message numerus="yes">
+        <source>stopped: %n failure(s) reached the threshold</source>
+        <translation>
+            <numerusform>stopped: %n failure reached the threshold</numerusform>
+            <numerusform>stopped: %n failures reached the threshold</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>The latest search found another camera (%1) at %2 and %3 nowhere. Remove its row or search again.</source>
+        <translation>The latest search found another camera (%1) at %2 and %3 nowhere. Remove its row or search again.</translation>
     </message>
 </context>
 </TS>

@@ -786,10 +786,6 @@
         <translation>（正在停止：进行中的相机将完成）</translation>
     </message>
     <message>
-        <source> (stopped)</source>
-        <translation>（已停止）</translation>
-    </message>
-    <message>
         <source>Warning</source>
         <translation>警告</translation>
     </message>
@@ -1004,6 +1000,88 @@
     <message>
         <source>interrupted</source>
         <translation>已中断</translation>
+    </message>
+    <message>
+        <source>Model</source>
+        <translation>型号</translation>
+    </message>
+    <message>
+        <source>any model</source>
+        <translation>任意型号</translation>
+    </message>
+    <message>
+        <source>other model</source>
+        <translation>其他型号</translation>
+    </message>
+    <message>
+        <source>, %1 other model</source>
+        <translation>，%1 台其他型号</translation>
+    </message>
+    <message>
+        <source>its version names no model</source>
+        <translation>版本信息中没有型号</translation>
+    </message>
+    <message>
+        <source>model %1 was not chosen</source>
+        <translation>型号 %1 未被选中</translation>
+    </message>
+    <message>
+        <source>%1% sent</source>
+        <translation>已发送 %1%</translation>
+    </message>
+    <message>
+        <source>%1% received</source>
+        <translation>已接收 %1%</translation>
+    </message>
+    <message>
+        <source>rebooting (%1 left)</source>
+        <translation>重启中（剩余 %1）</translation>
+    </message>
+    <message>
+        <source>now at %1 (was %2)</source>
+        <translation>现在位于 %1（原为 %2）</translation>
+    </message>
+    <message>
+        <source> (%1)</source>
+        <translation>（%1）</translation>
+    </message>
+    <message>
+        <source>stopped by the operator</source>
+        <translation>已由操作员停止</translation>
+    </message>
+    <message>
+        <source>stopped: the canary failed</source>
+        <translation>已停止：试点相机失败</translation>
+    </message>
+    <message>
+        <source>Two rows would both go to %1: the latest search found a camera there. Remove one of them or search again.</source>
+        <translation>两行都将指向 %1：最近一次搜索在该地址找到了一台相机。请删除其中一行或重新搜索。</translation>
+    </message>
+    <message>
+        <source>These cameras are of several models (%1). Send %2 to every one of them? To upgrade one model only, choose it under Model.</source>
+        <translation>这些相机属于多个型号（%1）。确定要把 %2 发送给其中每一台吗？如只升级一种型号，请在“型号”中选择。</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1：%2 台</translation>
+    </message>
+    <message>
+        <source>, </source>
+        <translation>、</translation>
+    </message>
+    <message>
+        <source>not known: %1</source>
+        <translation>未知：%1 台</translation>
+    </message>
+    <message numerus="yes">
+        <source>stopped: %n failure(s) reached the threshold</source>
+        <translation>
+            <numerusform>已停止：%n 台失败，达到停止阈值</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>The latest search found another camera (%1) at %2 and %3 nowhere. Remove its row or search again.</source>
+        <translation>最近一次搜索在 %2 找到的是另一台相机（%1），而 %3 未被找到。请删除该行或重新搜索。</translation>
     </message>
 </context>
 </TS>

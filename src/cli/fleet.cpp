@@ -217,7 +217,10 @@ int run(const Invocation& in, Rollout& rollout, const Face& face)
             const QJsonObject more = face.fields(camera);
             for (auto it = more.begin(); it != more.end(); ++it)
                 fields.insert(it.key(), it.value());
-            const QString words = face.text(camera);
+            const bool skipped = camera.state == Rollout::State::Skipped;
+            const QString words = skipped ? stop_words(rollout) : face.text(camera);
+            if (skipped)
+                fields.insert(QStringLiteral("reason"), words);
             in.out.event(
                 QStringLiteral("camera"), fields,
                 QStringLiteral("%1 %2").arg(camera.address, -15).arg(Rollout::stateName(camera.state)) +
@@ -258,17 +261,21 @@ int run(const Invocation& in, Rollout& rollout, const Face& face)
         }
         counts.insert(QStringLiteral("stopped"), rollout.wasStopped());
         counts.insert(QStringLiteral("interrupted"), rollout.wasInterrupted());
+        const QString stopped = stop_words(rollout);
+        counts.insert(QStringLiteral("stop_reason"), stop_reason_name(rollout.stopReason()));
+        if (rollout.stopReason() == Rollout::StopReason::FailureThreshold)
+            counts.insert(QStringLiteral("stop_failures"), rollout.failuresAtStop());
         QString summary = parts.join(QStringLiteral(", "));
-        if (rollout.wasInterrupted())
-            summary += QStringLiteral("; interrupted");
-        else if (rollout.wasStopped())
-            summary += QStringLiteral("; stopped before every camera began");
+        if (!stopped.isEmpty())
+            summary += QStringLiteral("; ") + stopped;
         in.out.line(summary);
         bool ok = failed == 0 && !rollout.wasInterrupted();
         QString problem =
             failed == 0 && rollout.wasInterrupted()
                 ? QStringLiteral("interrupted")
                 : QStringLiteral("%1 of %2 cameras failed").arg(failed).arg(rollout.cameras().size());
+        if (failed > 0 && !stopped.isEmpty())
+            problem += QStringLiteral("; ") + stopped;
         if (face.journal && face.journal->error().isEmpty()) {
             counts.insert(QStringLiteral("report"), face.journal->path());
         } else if (face.journal) {

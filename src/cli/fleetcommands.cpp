@@ -61,6 +61,9 @@ void declareInventory(QCommandLineParser& parser)
     parser.addOption(
         {kOutOption, QStringLiteral("Keep the CSV inventory in FILE, rewritten after every camera's answer."),
          QStringLiteral("FILE")});
+    parser.addOption({QStringLiteral("model"),
+                      QStringLiteral("Cameras whose version names another model end as other-model."),
+                      QStringLiteral("MODEL")});
 }
 
 int runInventory(const Invocation& in)
@@ -112,11 +115,13 @@ int runInventory(const Invocation& in)
     RolloutOptions options;
     options.job = RolloutJob::Query;
     options.parallel = parallel;
+    options.model = in.parser.value(QStringLiteral("model")).trimmed();
     rollout.setOptions(options);
 
     fleet::Face face;
     face.start = QStringLiteral("asking %1 cameras their version").arg(rollout.cameras().size());
     face.counted = {Rollout::State::Answered, Rollout::State::Failed, Rollout::State::Skipped};
+    face.optional = {Rollout::State::OtherModel};
     face.text = [](const Rollout::Camera& camera) {
         return camera.state == Rollout::State::Answered
                    ? QStringLiteral("%1 (%2 partitions)").arg(camera.versionBefore).arg(camera.partitions)
@@ -126,7 +131,7 @@ int runInventory(const Invocation& in)
         QJsonObject fields{{QStringLiteral("device_id"), camera.deviceId},
                            {QStringLiteral("mac"), camera.mac},
                            {QStringLiteral("version"), camera.versionBefore},
-                           {QStringLiteral("model"), model_name_of(camera.versionBefore, QString())},
+                           {QStringLiteral("model"), camera.model},
                            {QStringLiteral("reason"), report_reason(camera, RolloutJob::Query)}};
         fields.insert(QStringLiteral("partitions"),
                       camera.partitions < 0 ? QJsonValue() : QJsonValue(camera.partitions));
@@ -204,6 +209,6 @@ int runBackups(const Invocation& in)
 extern const Subcommand kInventoryCommand{
     "inventory",
     "(HOST... | --hosts-file FILE | --interface ADDR [--wait S]) [--layout 1|2] [--parallel N] [--out FILE] "
-    "[--json]",
+    "[--model MODEL] [--json]",
     "Asks every camera its version and partition table, nothing changed; --out keeps them as CSV.",
     declareInventory, runInventory};

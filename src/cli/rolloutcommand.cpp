@@ -62,6 +62,10 @@ void declareRollout(QCommandLineParser& parser)
         {QStringLiteral("skip-version"),
          QStringLiteral("Do not upgrade a camera whose version contains TEXT (result up-to-date)."),
          QStringLiteral("TEXT")},
+        {QStringLiteral("model"),
+         QStringLiteral("Upgrade only cameras whose version names MODEL (any case); the others are left "
+                        "alone before any firmware is sent (result other-model)."),
+         QStringLiteral("MODEL")},
     });
     fleet::declareParallel(parser);
     fleet::declareStallTimeout(parser);
@@ -103,6 +107,9 @@ int runRollout(const Invocation& in)
     if (parser.isSet(QStringLiteral("skip-version")) &&
         parser.value(QStringLiteral("skip-version")).isEmpty())
         return in.usageError(QStringLiteral("--skip-version needs a text"));
+    const QString model = parser.value(QStringLiteral("model")).trimmed();
+    if (parser.isSet(QStringLiteral("model")) && model.isEmpty())
+        return in.usageError(QStringLiteral("--model needs a model name"));
     QVector<fleet::Host> hosts;
     const int bad = fleet::readHosts(in, &hosts);
     if (bad >= 0)
@@ -140,6 +147,7 @@ int runRollout(const Invocation& in)
     options.confirmTimeoutMs = timeout * 1000;
     options.stallTimeoutMs = stall;
     options.skipVersion = parser.value(QStringLiteral("skip-version"));
+    options.model = model;
     rollout.setOptions(options);
     rollout.resumeFrom(earlier);
 
@@ -147,10 +155,11 @@ int runRollout(const Invocation& in)
     face.start = QStringLiteral("rolling out %1 to %2 cameras").arg(file).arg(rollout.cameras().size());
     using State = Rollout::State;
     face.counted = {State::Confirmed, State::Unchanged, State::Succeeded, State::Failed, State::Skipped};
-    face.optional = {State::UpToDate, State::DoneBefore};
+    face.optional = {State::UpToDate, State::DoneBefore, State::OtherModel};
     face.text = resultWords;
     face.fields = [](const Rollout::Camera& camera) {
-        return QJsonObject{{QStringLiteral("version_before"), camera.versionBefore},
+        return QJsonObject{{QStringLiteral("model"), camera.model},
+                           {QStringLiteral("version_before"), camera.versionBefore},
                            {QStringLiteral("version_after"), camera.versionAfter},
                            {QStringLiteral("reason"), report_reason(camera)},
                            {QStringLiteral("bytes"), camera.bytesSent}};
@@ -172,8 +181,9 @@ extern const Subcommand kRolloutCommand{
     "rollout",
     "--file FILE --kind soc|arm|soc-arm|mtd|partition:N [--layout 1|2] [--parallel N] [--max-unconfirmed M] "
     "[--canary N] [--max-failures K] [--backup-first] [--no-confirm] [--confirm-timeout SECONDS] "
-    "[--stall-timeout SECONDS] [--report FILE] [--resume REPORT] [--skip-version TEXT] [--json] (HOST... | "
-    "--hosts-file FILE)",
+    "[--stall-timeout SECONDS] [--report FILE] [--resume REPORT] [--skip-version TEXT] [--model MODEL] "
+    "[--json] (HOST... | --hosts-file FILE)",
     "Upgrades many cameras: canaries first, a failure threshold, each confirmed after its reboot. Exit "
-    "status 3: stopped at the threshold, by a failed canary or by Ctrl-C.",
+    "status 3: stopped at the threshold, by a failed canary or by Ctrl-C; cameras of another --model count "
+    "as neither success nor failure.",
     declareRollout, runRollout};

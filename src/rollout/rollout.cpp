@@ -31,13 +31,24 @@ int Rollout::resumeFrom(const QVector<Camera>& earlierRows)
 {
     if (m_running || m_finished)
         return 0;
-    QHash<QString, const Camera*> done;
-    for (const Camera& row : earlierRows)
-        if (isDone(row.state))
-            done.insert(row.address, &row);
+    // By Device ID where both know it (the camera may have moved since), else by address.
+    QHash<QString, const Camera*> byId;
+    QHash<QString, const Camera*> byAddress;
+    for (const Camera& row : earlierRows) {
+        if (!isDone(row.state))
+            continue;
+        byAddress.insert(row.address, &row);
+        if (!row.deviceId.isEmpty())
+            byId.insert(row.deviceId.toUpper(), &row);
+    }
     int count = 0;
     for (Camera& camera : m_cameras) {
-        const Camera* row = done.value(camera.address);
+        const Camera* row = byId.value(camera.deviceId.toUpper());
+        if (!row) {
+            row = byAddress.value(camera.address);
+            if (row && !row->deviceId.isEmpty() && !camera.deviceId.isEmpty())
+                row = nullptr; // another camera holds that address now
+        }
         if (!row)
             continue;
         camera.state = State::DoneBefore;
@@ -96,7 +107,7 @@ void Rollout::interrupt()
     if (!m_running || m_interrupted)
         return;
     m_interrupted = true;
-    halt();
+    halt(StopReason::Interrupted);
     // Each run may end at once and leave the list.
     const QVector<RolloutCameraRun*> runs = m_runs;
     for (RolloutCameraRun* run : runs)
@@ -118,9 +129,13 @@ void Rollout::abort()
     finishIfIdle();
 }
 
-void Rollout::halt()
+void Rollout::halt(StopReason reason)
 {
+    if (m_halted)
+        return;
     m_halted = true;
+    m_stopReason = reason;
+    m_failuresAtStop = m_failures;
 }
 
 // The link and the reboot are the limits: `parallel` bounds the uploads in flight, and a camera that has its
@@ -193,10 +208,17 @@ void Rollout::cameraDone(int index, State result, const Verdict& verdict, State 
     const bool canary = m_canaryIndices.contains(index);
     if (canary)
         --m_canariesLeft;
+    // A canary of another model tried nothing: the next camera to start takes its place.
+    if (canary && result == State::OtherModel) {
+        ++m_canaries;
+        ++m_canariesLeft;
+    }
     if (result == State::Failed) {
         ++m_failures;
-        if (canary || (m_options.maxFailures > 0 && m_failures >= m_options.maxFailures))
-            halt();
+        if (canary)
+            halt(StopReason::CanaryFailed);
+        else if (m_options.maxFailures > 0 && m_failures >= m_options.maxFailures)
+            halt(StopReason::FailureThreshold);
     }
     setState(index, result);
     fill();
@@ -259,10 +281,10 @@ bool Rollout::isDone(State state)
 
 namespace
 {
-const char* const kStateNames[] = {"waiting",   "backing up", "querying",    "uploading", "verifying",
-                                   "flashing",  "rebooting",  "confirming",  "confirmed", "unchanged",
-                                   "succeeded", "up-to-date", "done-before", "answered",  "saved",
-                                   "failed",    "skipped"};
+const char* const kStateNames[] = {"waiting",     "backing up", "querying",    "uploading", "verifying",
+                                   "flashing",    "rebooting",  "confirming",  "confirmed", "unchanged",
+                                   "succeeded",   "up-to-date", "done-before", "answered",  "saved",
+                                   "other-model", "failed",     "skipped"};
 } // namespace
 
 QString Rollout::stateName(State state)

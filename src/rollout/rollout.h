@@ -38,6 +38,9 @@ struct RolloutOptions {
     int probeIntervalMs = 1000; // between connection attempts while a camera reboots
     int stallTimeoutMs = 30000; // a transfer the camera takes or sends nothing of for this long fails
     QString skipVersion;        // a camera whose version answer contains it is not upgraded
+    // Not empty: a camera whose version answer names another model (any case) ends as OtherModel, before
+    // any firmware byte is sent to it.
+    QString model;
 };
 
 // One job to many cameras: for an upgrade a few canaries first, then the rest in parallel, no new camera once
@@ -68,17 +71,28 @@ public:
         DoneBefore, // done by an earlier run, as its report says: not touched
         Answered,   // a query job's camera answered
         Saved,      // a backup job's archive is saved and verified
+        OtherModel, // its version answer names another model than the one asked for: left alone
         Failed,
         Skipped // the job ended before it began
     };
     Q_ENUM(State)
+
+    // Why a run ended before every camera began.
+    enum class StopReason {
+        None,
+        Interrupted,      // the operator's word
+        CanaryFailed,     // a canary failed
+        FailureThreshold, // the failures reached the threshold
+    };
+    Q_ENUM(StopReason)
 
     using Failure = ::Failure;
 
     struct Camera {
         QString address;
         QString deviceId;
-        QString mac; // when a search found the camera
+        QString mac;   // when a search found the camera
+        QString model; // from its version answer
         State state = State::Waiting;
         Failure failure = Failure::None;
         QString detail;                      // what the kind alone does not say, when there is anything
@@ -92,7 +106,7 @@ public:
         qint64 bytesTotal = 0;
         qint64 startedMs = -1; // on the rollout's clock
         qint64 endedMs = -1;
-        qint64 rebootDeadlineMs = -1; // on the rollout's clock: when confirmation gives up
+        qint64 rebootDeadlineMs = -1; // when the wait for its reboot gives up, on the rollout's clock
     };
 
     explicit Rollout(QObject* parent = nullptr);
@@ -102,7 +116,8 @@ public:
     void addCamera(const QString& address, const QString& deviceId = QString(),
                    const QString& mac = QString());
     // Cameras whose row of an earlier run's report is a success (see isDone()) become DoneBefore and are not
-    // touched; they keep that row's versions, and its Device ID when they have none. Only before start();
+    // touched; they keep that row's versions, and its Device ID when they have none. A row is matched by
+    // Device ID where both know it, else by address. Only before start();
     // returns how many.
     int resumeFrom(const QVector<Camera>& earlierRows);
     // Reads the file once for its size and MD5 and checks its name against the kind; workType 1 or 2 is the
@@ -126,6 +141,13 @@ public:
     // Ended with cameras that never began: interrupted, the failure threshold or a failed canary.
     bool wasStopped() const { return m_stopped; }
     bool wasInterrupted() const { return m_interrupted; }
+    // What stopped it: the first of the operator, a failed canary and the threshold; None when it was not
+    // stopped.
+    StopReason stopReason() const { return m_stopped || m_interrupted ? m_stopReason : StopReason::None; }
+    // The failures counted when the threshold or a canary stopped it.
+    int failuresAtStop() const { return m_failuresAtStop; }
+    // The rollout's clock: milliseconds since start().
+    qint64 clockMs() const { return m_clock.isValid() ? m_clock.elapsed() : 0; }
     const QVector<Camera>& cameras() const { return m_cameras; }
     // Whether the camera at this address is part of the running job and not yet done.
     bool isBusy(const QString& address) const;
@@ -158,7 +180,7 @@ private:
     void setState(int index, State state);
     void cameraDone(int index, State result, const Verdict& verdict = Verdict(),
                     State failedDuring = State::Waiting);
-    void halt();
+    void halt(StopReason reason);
     void finishIfIdle();
 
     RolloutOptions m_options;
@@ -176,6 +198,8 @@ private:
     QSet<int> m_canaryIndices;
     int m_canariesLeft = 0;
     int m_failures = 0;
+    StopReason m_stopReason = StopReason::None;
+    int m_failuresAtStop = 0;
     bool m_running = false;
     bool m_halted = false;
     bool m_stopped = false;

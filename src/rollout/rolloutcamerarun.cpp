@@ -4,6 +4,7 @@
 
 #include "cameraupgrade.h"
 #include "devicesession.h"
+#include "firmwarenames.h"
 
 namespace
 {
@@ -91,8 +92,13 @@ DeviceSession* RolloutCameraRun::newSession(int idleTimeoutMs)
 void RolloutCameraRun::noteVersion(const VersionReport& report)
 {
     camera().versionBefore = report.version;
+    camera().model = model_name_of(report.version, QString());
     camera().partitions = report.partitions.size();
     emit m_rollout->cameraChanged(m_index);
+    // Called before the upgrade goes on to its request: done() ends it with no firmware byte sent.
+    const QString& wanted = options().model;
+    if (!wanted.isEmpty() && camera().model.compare(wanted, Qt::CaseInsensitive) != 0)
+        done(State::OtherModel);
 }
 
 void RolloutCameraRun::startUpgrade()
@@ -163,7 +169,7 @@ void RolloutCameraRun::awaitReboot()
     const int timeout = options().confirmTimeoutMs;
     m_sinceUpgrade.start();
     m_grace = qMin(reboot_wait_ms(m_rollout->m_image.fileType), timeout / 2);
-    camera().rebootDeadlineMs = m_rollout->m_clock.elapsed() + timeout;
+    camera().rebootDeadlineMs = m_rollout->clockMs() + timeout;
     m_awaitingReboot = true;
 
     DeviceSession* probe = newSession(kConfirmQuietMs);

@@ -3,8 +3,6 @@
 #include <QSaveFile>
 #include <QStringList>
 
-#include "firmwarenames.h"
-
 namespace
 {
 QString failure_words(Failure failure, const QString& detail)
@@ -75,6 +73,9 @@ QString report_reason(const Rollout::Camera& camera, RolloutJob job)
         return QStringLiteral("already done");
     if (camera.state == State::UpToDate)
         return QStringLiteral("version contains \"%1\"").arg(camera.detail);
+    if (camera.state == State::OtherModel)
+        return camera.model.isEmpty() ? QStringLiteral("its version names no model")
+                                      : QStringLiteral("model ") + camera.model;
     if (camera.failure == Failure::Interrupted && camera.failedDuring >= State::Rebooting)
         return QStringLiteral("interrupted: upgraded, not confirmed");
     const QString words = failure_words(camera.failure, camera.detail);
@@ -82,6 +83,42 @@ QString report_reason(const Rollout::Camera& camera, RolloutJob job)
                    job == RolloutJob::Upgrade
                ? QStringLiteral("backup failed: ") + words
                : words;
+}
+
+QString stop_words(const Rollout& rollout)
+{
+    using StopReason = Rollout::StopReason;
+    switch (rollout.stopReason()) {
+    case StopReason::None:
+        return QString();
+    case StopReason::Interrupted:
+        return QStringLiteral("interrupted");
+    case StopReason::CanaryFailed:
+        return QStringLiteral("stopped: the canary failed");
+    case StopReason::FailureThreshold: {
+        const int failures = rollout.failuresAtStop();
+        return QStringLiteral("stopped: %1 %2 reached the threshold")
+            .arg(failures)
+            .arg(failures == 1 ? QStringLiteral("failure") : QStringLiteral("failures"));
+    }
+    }
+    return QString();
+}
+
+QString stop_reason_name(Rollout::StopReason reason)
+{
+    using StopReason = Rollout::StopReason;
+    switch (reason) {
+    case StopReason::None:
+        return QString();
+    case StopReason::Interrupted:
+        return QStringLiteral("interrupted");
+    case StopReason::CanaryFailed:
+        return QStringLiteral("canary-failed");
+    case StopReason::FailureThreshold:
+        return QStringLiteral("failure-threshold");
+    }
+    return QString();
 }
 
 QString csv_field(const QString& text)
@@ -157,8 +194,11 @@ QByteArray rollout_report(const Rollout& rollout)
     for (int index = 0; index < cameras.size(); ++index) {
         const Rollout::Camera& camera = cameras.at(index);
         const double seconds = rollout.seconds(index);
+        const QString reason = camera.state == Rollout::State::Skipped
+                                   ? stop_words(rollout)
+                                   : report_reason(camera, rollout.options().job);
         rows.append({camera.address, camera.deviceId, camera.versionBefore, camera.versionAfter,
-                     Rollout::stateName(camera.state), report_reason(camera, rollout.options().job),
+                     Rollout::stateName(camera.state), reason,
                      seconds < 0 ? QString() : QString::number(seconds, 'f', 1),
                      QString::number(camera.bytesSent)});
     }
@@ -172,8 +212,7 @@ QByteArray inventory_report(const Rollout& rollout)
 {
     QList<QStringList> rows;
     for (const Rollout::Camera& camera : rollout.cameras())
-        rows.append({camera.address, camera.deviceId, camera.mac, camera.versionBefore,
-                     model_name_of(camera.versionBefore, QString()),
+        rows.append({camera.address, camera.deviceId, camera.mac, camera.versionBefore, camera.model,
                      camera.partitions < 0 ? QString() : QString::number(camera.partitions),
                      Rollout::stateName(camera.state), report_reason(camera, RolloutJob::Query)});
     return csv_text({QStringLiteral("address"), QStringLiteral("device_id"), QStringLiteral("mac"),

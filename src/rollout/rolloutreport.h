@@ -19,8 +19,12 @@ QList<QStringList> parse_csv(const QString& text);
 // fleet jobs): why it failed, or why it was left alone; empty when there is nothing to add.
 // A failure during an upgrade's backup says so.
 QString report_reason(const Rollout::Camera& camera, RolloutJob job = RolloutJob::Upgrade);
+// Why the run stopped, in the report's words ("stopped: the canary failed"); empty when it was not stopped.
+QString stop_words(const Rollout& rollout);
+// The same as one word for JSON: "interrupted", "canary-failed", "failure-threshold"; empty for none.
+QString stop_reason_name(Rollout::StopReason reason);
 // Every camera of a rollout as CSV: a header row and CRLF line ends. A camera still in progress shows its
-// state as the result.
+// state as the result; a skipped one why the run stopped.
 QByteArray rollout_report(const Rollout& rollout);
 // The same for a query job: address,device_id,mac,version,model,partitions,result,reason.
 QByteArray inventory_report(const Rollout& rollout);

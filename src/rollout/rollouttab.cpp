@@ -10,7 +10,9 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStyledItemDelegate>
 #include <QTabWidget>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <algorithm>
@@ -19,22 +21,54 @@
 
 #include "firmwareimage.h"
 #include "rolloutreport.h"
+#include "statuscolours.h"
 
 namespace
 {
 // How long a row's change may wait for the next redraw of the table.
 constexpr int kRowRedrawMs = 100;
-enum Column { ColumnAddress, ColumnDeviceId, ColumnState, ColumnProgress, ColumnVersion, ColumnReason };
-// Columns of the window's device list.
-constexpr int kDeviceIp = 1;
-constexpr int kDeviceId = 6;
 
-bool listed(const QTableWidget* table, const QString& address)
+// Elides the words both versions begin with, so the difference shows in a narrow column:
+// "…2026-05-17 → …2026-05-17 IPC200_SOC_V2.7.6.pkg".
+QString versionChange(const QString& before, const QString& after)
 {
-    for (int row = 0; row < table->rowCount(); ++row)
-        if (table->item(row, ColumnAddress)->text() == address)
-            return true;
-    return false;
+    if (after.isEmpty())
+        return before;
+    int common = 0;
+    while (common < before.size() && common < after.size() && before.at(common) == after.at(common))
+        ++common;
+    // From the start of the word they part in, or of the last common word when one holds the other whole.
+    const int cut = common > 0 ? before.lastIndexOf(QLatin1Char(' '), common - 1) + 1 : 0;
+    const QString elided = cut > 0 ? QStringLiteral("…") : QString();
+    return elided + before.mid(cut) + QStringLiteral(" → ") + elided + after.mid(cut);
+}
+
+// Keeps the end of a text that does not fit: where two versions differ.
+class ElideLeftDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->textElideMode = Qt::ElideLeft;
+        option->features &= ~QStyleOptionViewItem::WrapText; // a wrapped text is cut at its end
+    }
+};
+
+// "2:41"
+QString minutesAndSeconds(qint64 ms)
+{
+    const qint64 seconds = (qMax<qint64>(0, ms) + 999) / 1000;
+    return QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+// Plain text in a tooltip is never wrapped; a paragraph is.
+QString wrappedTip(const QString& text)
+{
+    return text.isEmpty() ? QString() : QStringLiteral("<p>%1</p>").arg(text.toHtmlEscaped());
 }
 } // namespace
 
@@ -45,17 +79,21 @@ RolloutTab::RolloutTab(QMainWindow* window)
       m_workType(window->findChild<QComboBox*>(QStringLiteral("worktype_comboBox"))),
       m_upgradeAddress(window->findChild<QLineEdit*>(QStringLiteral("upgrade_ip_lineEdit"))),
       m_upgradeButton(window->findChild<QPushButton*>(QStringLiteral("upgrade_Button"))),
-      m_addAction(new QAction(this))
+      m_addAction(new QAction(this)), m_timeLeftTimer(new QTimer(this))
 {
     ui->setupUi(this);
     m_tabs->addTab(this, QString());
-    static const int widths[] = {120, 250, 100, 110, 380};
-    for (int column = 0; column < 5; ++column)
+    static const int widths[ColumnCount - 1] = {120, 250, 80, 150, 110, 320};
+    for (int column = 0; column < ColumnCount - 1; ++column)
         ui->rollout_tableWidget->setColumnWidth(column, widths[column]);
+    ui->rollout_tableWidget->setItemDelegateForColumn(ColumnVersion,
+                                                      new ElideLeftDelegate(ui->rollout_tableWidget));
     connect(m_addAction, &QAction::triggered, this, &RolloutTab::addSelectedDevices);
     m_rowTimer.setSingleShot(true);
     m_rowTimer.setInterval(kRowRedrawMs);
     connect(&m_rowTimer, &QTimer::timeout, this, &RolloutTab::showQueuedRows);
+    m_timeLeftTimer->setInterval(1000);
+    connect(m_timeLeftTimer, &QTimer::timeout, this, &RolloutTab::showTimeLeft);
     retranslate();
 }
 
@@ -86,6 +124,7 @@ void RolloutTab::retranslate()
     m_tabs->setTabText(m_tabs->indexOf(this), tr("Rollout"));
     m_addAction->setText(tr("Add to rollout"));
     fillKinds();
+    fillModels();
     for (int row = 0; row < ui->rollout_tableWidget->rowCount(); ++row)
         showCamera(row);
     showSummary();
@@ -103,42 +142,6 @@ void RolloutTab::fillKinds()
     for (int partition = 0; partition < kMaxPartitions; ++partition)
         kinds->addItem(tr("Partition %1").arg(partition), 5 + partition);
     kinds->setCurrentIndex(current);
-}
-
-void RolloutTab::addSelectedDevices()
-{
-    QList<QTreeWidgetItem*> rows = m_devices->selectedItems();
-    if (rows.isEmpty() && m_devices->currentItem())
-        rows << m_devices->currentItem();
-    if (m_rollout && m_rollout->isRunning()) {
-        warn(tr("Cameras can be added when the running rollout is done."));
-        return;
-    }
-    // In the list's order on screen, so the first selected row is the canary.
-    std::sort(rows.begin(), rows.end(), [this](QTreeWidgetItem* left, QTreeWidgetItem* right) {
-        return m_devices->indexOfTopLevelItem(left) < m_devices->indexOfTopLevelItem(right);
-    });
-    for (QTreeWidgetItem* row : qAsConst(rows))
-        addCamera(row->text(kDeviceIp), row->text(kDeviceId));
-    m_tabs->setCurrentWidget(this);
-}
-
-void RolloutTab::addCamera(const QString& address, const QString& deviceId)
-{
-    QTableWidget* table = ui->rollout_tableWidget;
-    if (address.isEmpty() || (m_rollout && m_rollout->isRunning()) || listed(table, address))
-        return;
-    const int row = table->rowCount();
-    table->insertRow(row);
-    table->setItem(row, ColumnAddress, new QTableWidgetItem(address));
-    table->setItem(row, ColumnDeviceId, new QTableWidgetItem(deviceId));
-    for (int column : {ColumnState, ColumnVersion, ColumnReason})
-        table->setItem(row, column, new QTableWidgetItem);
-    auto* bar = new QProgressBar;
-    bar->setRange(0, 100);
-    bar->setValue(0);
-    table->setCellWidget(row, ColumnProgress, bar);
-    table->item(row, ColumnState)->setText(stateText(Rollout::State::Waiting));
 }
 
 void RolloutTab::on_rollout_open_Button_clicked()
@@ -161,6 +164,7 @@ void RolloutTab::on_rollout_remove_Button_clicked()
     std::sort(rows.begin(), rows.end(), std::greater<int>());
     for (int row : qAsConst(rows))
         table->removeRow(row);
+    fillModels();
     // The rows no longer match the last rollout's cameras.
     delete m_rollout;
     m_rollout = nullptr;
@@ -182,6 +186,8 @@ void RolloutTab::on_rollout_start_Button_clicked()
                                  "failed and skipped\" upgrades only the others.")
                                   .arg(upgraded),
                               QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
+        return;
+    if (!acceptModels())
         return;
     startJob(RolloutJob::Upgrade);
 }
@@ -226,8 +232,10 @@ void RolloutTab::startJob(RolloutJob job, bool retry)
         warn(tr("Choose the firmware file."));
         return;
     }
+    if (!followCameras())
+        return;
     const QString upgrading = m_upgradeAddress->text().trimmed();
-    if (!m_upgradeButton->isEnabled() && listed(table, upgrading)) {
+    if (!m_upgradeButton->isEnabled() && listed(upgrading)) {
         warn(tr("The Upgrade tab is upgrading %1; wait until it is done or remove it from the rollout.")
                  .arg(upgrading));
         return;
@@ -261,6 +269,9 @@ void RolloutTab::startJob(RolloutJob job, bool retry)
     options.backupFirst = ui->rollout_backup_checkBox->isChecked();
     options.confirm = ui->rollout_confirm_checkBox->isChecked();
     options.confirmTimeoutMs = ui->rollout_timeout_spinBox->value() * 1000;
+    // The model choice is the upgrade's: Check versions and Back up all ask every camera.
+    if (upgrade)
+        options.model = ui->rollout_model_comboBox->currentData().toString();
     rollout->setOptions(options);
     if (retry && m_rollout)
         rollout->resumeFrom(m_rollout->cameras());
@@ -328,8 +339,12 @@ void RolloutTab::setRunning(bool running)
              ui->rollout_backup_all_Button, ui->rollout_file_lineEdit, ui->rollout_open_Button,
              ui->rollout_kind_comboBox, ui->rollout_parallel_spinBox, ui->rollout_canary_spinBox,
              ui->rollout_max_failures_spinBox, ui->rollout_backup_checkBox, ui->rollout_confirm_checkBox,
-             ui->rollout_timeout_spinBox})
+             ui->rollout_timeout_spinBox, ui->rollout_model_comboBox})
         widget->setEnabled(!running);
+    if (running)
+        m_timeLeftTimer->start();
+    else
+        m_timeLeftTimer->stop();
     ui->rollout_stop_Button->setEnabled(running);
     ui->rollout_export_Button->setEnabled(true);
     using State = Rollout::State;
@@ -354,36 +369,74 @@ void RolloutTab::showQueuedRows()
 
 void RolloutTab::showCamera(int row)
 {
+    using State = Rollout::State;
     QTableWidget* table = ui->rollout_tableWidget;
-    auto* bar = qobject_cast<QProgressBar*>(table->cellWidget(row, ColumnProgress));
-    if (!m_rollout || row >= m_rollout->cameras().size()) {
-        table->item(row, ColumnState)->setText(stateText(Rollout::State::Waiting));
-        table->item(row, ColumnVersion)->setText(QString());
-        table->item(row, ColumnReason)->setText(QString());
-        bar->setValue(0);
-        return;
+    const bool known = m_rollout && row < m_rollout->cameras().size();
+    static const Rollout::Camera notStarted;
+    const Rollout::Camera& camera = known ? m_rollout->cameras().at(row) : notStarted;
+    // A model learnt from an earlier job stays until the camera answers again.
+    if (!camera.model.isEmpty() && table->item(row, ColumnModel)->text() != camera.model) {
+        table->item(row, ColumnModel)->setText(camera.model);
+        fillModels();
     }
-    const Rollout::Camera& camera = m_rollout->cameras().at(row);
-    table->item(row, ColumnState)->setText(stateText(camera.state));
-    table->item(row, ColumnVersion)
-        ->setText(camera.versionAfter.isEmpty()
-                      ? camera.versionBefore
-                      : camera.versionBefore + QStringLiteral(" → ") + camera.versionAfter);
-    table->item(row, ColumnReason)->setText(reasonText(camera));
+    table->item(row, ColumnState)->setText(stateText(camera));
+    QTableWidgetItem* version = table->item(row, ColumnVersion);
+    version->setText(versionChange(camera.versionBefore, camera.versionAfter));
+    version->setToolTip(camera.versionAfter.isEmpty()
+                            ? camera.versionBefore
+                            : camera.versionBefore + QStringLiteral("\n→ ") + camera.versionAfter);
+    const QString reason = known ? reasonText(camera) : QString();
+    const QString shown = reason.isEmpty() ? movedText(row) : reason;
+    table->item(row, ColumnReason)->setText(shown);
+    table->item(row, ColumnReason)->setToolTip(wrappedTip(shown));
+
+    // A failed row has no bar, never a full one: what was really sent is said in words instead. The bar goes
+    // with its cell widget: the view shows a hidden one again.
+    const bool failed = camera.state == State::Failed;
+    if (failed || camera.state == State::Skipped || camera.state == State::OtherModel) {
+        table->removeCellWidget(row, ColumnProgress);
+    } else if (!table->cellWidget(row, ColumnProgress)) {
+        auto* bar = new QProgressBar;
+        bar->setRange(0, 100);
+        table->setCellWidget(row, ColumnProgress, bar);
+    }
     showProgress(row, camera.bytesSent, camera.bytesTotal);
+    QString sent;
+    if (failed && camera.bytesSent > 0 && camera.bytesTotal > 0) {
+        const int percent = int(camera.bytesSent * 100 / camera.bytesTotal);
+        sent = m_rollout->options().job == RolloutJob::Backup ? tr("%1% received").arg(percent)
+                                                              : tr("%1% sent").arg(percent);
+    }
+    table->item(row, ColumnProgress)->setText(sent);
+
+    const status_colours::Kind kind = failed                             ? status_colours::Kind::Error
+                                      : camera.state == State::Unchanged ? status_colours::Kind::Warning
+                                                                         : status_colours::Kind::Normal;
+    for (int column = 0; column < ColumnCount; ++column) {
+        QTableWidgetItem* item = table->item(row, column);
+        if (kind == status_colours::Kind::Normal)
+            item->setData(Qt::ForegroundRole, QVariant());
+        else
+            item->setForeground(kind == status_colours::Kind::Error ? status_colours::error()
+                                                                    : status_colours::warning());
+    }
+    QFont font = table->item(row, ColumnState)->font();
+    font.setBold(kind != status_colours::Kind::Normal);
+    table->item(row, ColumnState)->setFont(font);
     if (Rollout::isFinal(camera.state))
         showSummary();
 }
 
 void RolloutTab::showProgress(int row, qint64 sent, qint64 total)
 {
-    auto* bar = qobject_cast<QProgressBar*>(ui->rollout_tableWidget->cellWidget(row, ColumnProgress));
-    bar->setValue(total > 0 ? int(sent * 100 / total) : 0);
+    if (auto* bar = qobject_cast<QProgressBar*>(ui->rollout_tableWidget->cellWidget(row, ColumnProgress)))
+        bar->setValue(total > 0 ? int(sent * 100 / total) : 0);
 }
 
 void RolloutTab::showSummary()
 {
     QString text;
+    status_colours::Kind kind = status_colours::Kind::Normal;
     if (m_rollout) {
         using State = Rollout::State;
         const Rollout& rollout = *m_rollout;
@@ -412,146 +465,41 @@ void RolloutTab::showSummary()
             if (rollout.count(State::UpToDate) > 0)
                 text += tr(", %1 up to date").arg(rollout.count(State::UpToDate));
         }
+        if (!rollout.isRunning() && rollout.count(State::OtherModel) > 0)
+            text += tr(", %1 other model").arg(rollout.count(State::OtherModel));
         if (!rollout.isRunning() && rollout.count(State::DoneBefore) > 0)
             text += tr(", %1 done before").arg(rollout.count(State::DoneBefore));
         if (rollout.isRunning() && !ui->rollout_stop_Button->isEnabled())
             text += tr(" (stopping: running cameras finish)");
-        else if (rollout.wasStopped())
-            text += tr(" (stopped)");
+        else if (rollout.stopReason() != Rollout::StopReason::None)
+            text += tr(" (%1)").arg(stopText(rollout));
+        kind = rollout.isRunning()                   ? status_colours::Kind::Normal
+               : rollout.count(State::Failed) > 0    ? status_colours::Kind::Error
+               : rollout.count(State::Unchanged) > 0 ? status_colours::Kind::Warning
+                                                     : status_colours::Kind::Normal;
     }
     ui->rollout_summary_label->setText(text);
+    status_colours::apply(ui->rollout_summary_label, kind);
+}
+
+void RolloutTab::showTimeLeft()
+{
+    if (!m_rollout)
+        return;
+    const QVector<Rollout::Camera>& cameras = m_rollout->cameras();
+    for (int row = 0; row < cameras.size() && row < ui->rollout_tableWidget->rowCount(); ++row)
+        if (cameras.at(row).state == Rollout::State::Rebooting)
+            ui->rollout_tableWidget->item(row, ColumnState)->setText(stateText(cameras.at(row)));
+}
+
+QString RolloutTab::stateText(const Rollout::Camera& camera) const
+{
+    if (camera.state != Rollout::State::Rebooting || camera.rebootDeadlineMs < 0 || !m_rollout)
+        return stateText(camera.state);
+    return tr("rebooting (%1 left)").arg(minutesAndSeconds(camera.rebootDeadlineMs - m_rollout->clockMs()));
 }
 
 void RolloutTab::warn(const QString& text)
 {
     QMessageBox::warning(m_window, tr("Warning"), text, QMessageBox::Ok);
-}
-
-QString RolloutTab::stateText(Rollout::State state) const
-{
-    using State = Rollout::State;
-    switch (state) {
-    case State::Waiting:
-        return tr("waiting");
-    case State::BackingUp:
-        return tr("backing up");
-    case State::Querying:
-        return tr("querying");
-    case State::Uploading:
-        return tr("uploading");
-    case State::Verifying:
-        return tr("verifying");
-    case State::Flashing:
-        return tr("flashing");
-    case State::Rebooting:
-        return tr("rebooting");
-    case State::Confirming:
-        return tr("confirming");
-    case State::Confirmed:
-        return tr("confirmed");
-    case State::Unchanged:
-        return tr("unchanged");
-    case State::Succeeded:
-        return tr("succeeded");
-    case State::UpToDate:
-        return tr("up to date");
-    case State::DoneBefore:
-        return tr("done before");
-    case State::Answered:
-        return tr("answered");
-    case State::Saved:
-        return tr("saved");
-    case State::Failed:
-        return tr("failed");
-    case State::Skipped:
-        return tr("skipped");
-    }
-    return QString();
-}
-
-QString RolloutTab::failureWords(Failure failure, const QString& detail) const
-{
-    switch (failure) {
-    case Failure::None:
-        return QString();
-    case Failure::ConnectTimedOut:
-    case Failure::TimedOut:
-        return tr("timed out");
-    case Failure::NoAnswer:
-        return tr("no answer to the version query (check the work type)");
-    case Failure::ConnectFailed:
-    case Failure::NotConnected:
-        return withDetail(tr("connection failed"), detail);
-    case Failure::Dropped:
-        return withDetail(tr("connection dropped"), detail);
-    case Failure::Stalled:
-        return tr("stalled: no progress for %1 s").arg(detail);
-    case Failure::BadAddress:
-        return tr("not a camera address");
-    case Failure::NameTooLong:
-        return tr("the file name is too long for the record");
-    case Failure::RefusedType:
-    case Failure::RefusedModel:
-    case Failure::Declined:
-        return tr("the file name does not match the camera");
-    case Failure::FileUnreadable:
-        return tr("firmware file unreadable");
-    case Failure::DiskFull:
-        return tr("camera: not enough disk space (U 1)");
-    case Failure::VerifyFailed:
-        return tr("camera: file verification failed (U 6)");
-    case Failure::UpgradeFailed:
-        return tr("camera: upgrade failed (U 8)");
-    case Failure::ArmMissing:
-        return tr("camera: ARM upgrade file not found (E)");
-    case Failure::UnexpectedStatus:
-        return withDetail(tr("camera: unexpected status"), detail);
-    case Failure::BackupFailed:
-        return tr("backup failed");
-    case Failure::ArchiveRefused:
-    case Failure::ArchiveBroken:
-        return tr("the camera sent an unusable archive");
-    case Failure::ArchiveMismatch:
-        return tr("the archive's MD5 does not match");
-    case Failure::CannotWrite:
-        return tr("cannot write %1").arg(detail);
-    case Failure::RestoreFailed:
-        return tr("camera: restore failed");
-    case Failure::NotBack:
-        return tr("not back after the reboot");
-    case Failure::Cancelled:
-        return tr("cancelled");
-    case Failure::Interrupted:
-        return tr("interrupted");
-    }
-    return QString();
-}
-
-QString RolloutTab::withDetail(const QString& words, const QString& detail)
-{
-    return detail.isEmpty() ? words : words + QStringLiteral(": ") + detail;
-}
-
-QString RolloutTab::reasonText(const Rollout::Camera& camera) const
-{
-    using State = Rollout::State;
-    switch (camera.state) {
-    case State::DoneBefore:
-        return tr("already done");
-    case State::UpToDate:
-        return tr("version contains \"%1\"").arg(camera.detail);
-    case State::Answered:
-        return tr("%1 partitions").arg(camera.partitions);
-    case State::Saved:
-        return tr("saved as %1").arg(camera.archive);
-    default:
-        break;
-    }
-    if (camera.failure == Failure::Interrupted && camera.failedDuring >= State::Rebooting)
-        return tr("interrupted: upgraded, not confirmed");
-    const QString words = failureWords(camera.failure, camera.detail);
-    if (camera.failure == Failure::BackupFailed || camera.failedDuring != State::BackingUp ||
-        m_rollout->options().job == RolloutJob::Backup)
-        return words;
-    return tr("backup failed") + QStringLiteral(": ") + words;
 }

@@ -18,11 +18,13 @@ class QLineEdit;
 class QMainWindow;
 class QPushButton;
 class QTabWidget;
+class QTimer;
 class QTreeWidget;
 QT_END_NAMESPACE
 
 // The Rollout tab: cameras picked in the device list, one firmware file, the rollout's options and a row per
-// camera with its state, progress, versions and the reason of a failure.
+// camera with its model, state, progress, versions and the reason of a failure. Rows are keyed by Device ID
+// where it is known, and follow their camera to the address the latest search found it at.
 class RolloutTab : public QWidget
 {
     Q_OBJECT
@@ -57,7 +59,28 @@ private slots:
     void on_rollout_export_Button_clicked();
 
 private:
+    enum Column {
+        ColumnAddress,
+        ColumnDeviceId,
+        ColumnModel,
+        ColumnState,
+        ColumnProgress,
+        ColumnVersion,
+        ColumnReason,
+        ColumnCount
+    };
+
     void addSelectedDevices();
+    // The row of this Device ID (any case), or else of this address; -1 when there is none.
+    int rowOf(const QString& deviceId, const QString& address) const;
+    bool listed(const QString& address) const { return rowOf(QString(), address) >= 0; }
+    // Before a job: each row with a Device ID takes the address the latest search found it at. False, after
+    // saying why, when two rows would end at one address.
+    bool followCameras();
+    void moveRow(int row, const QString& address);
+    // Asks before one firmware goes to cameras of several models; true to go on.
+    bool acceptModels();
+    void fillModels();
     // Runs the job on every row; rows done by the last job are left alone when `retry`.
     void startJob(RolloutJob job, bool retry = false);
     // How many rows the last finished upgrade upgraded.
@@ -71,9 +94,13 @@ private:
     void showCamera(int row);
     void showProgress(int row, qint64 sent, qint64 total);
     void showSummary();
+    void showTimeLeft();
     void setRunning(bool running);
     void warn(const QString& text);
     QString stateText(Rollout::State state) const;
+    QString stateText(const Rollout::Camera& camera) const;
+    QString stopText(const Rollout& rollout) const;
+    QString movedText(int row) const;
     QString failureWords(Failure failure, const QString& detail) const;
     QString reasonText(const Rollout::Camera& camera) const;
     static QString withDetail(const QString& words, const QString& detail);
@@ -86,6 +113,7 @@ private:
     QLineEdit* m_upgradeAddress;
     QPushButton* m_upgradeButton;
     QAction* m_addAction;
+    QTimer* m_timeLeftTimer; // one for all rebooting rows
     Rollout* m_rollout = nullptr;
     QSet<int> m_queuedRows;
     QTimer m_rowTimer;
