@@ -40,17 +40,32 @@ void TestRolloutModels::stopReasonsAndModels_data()
         << QStringList{"failed: camera status U 6", canary, canary}
         << R"({"stopped":true,"stop_reason":"canary-failed","failed":1,)"
            R"("skipped":2,"ok":false})";
+    // One camera under way at a time: the second starts only after the first failed, the third never.
     const QString threshold = "stopped: 2 failures reached the threshold";
     QTest::newRow("the threshold, in words")
-        << same << QStringList{"--canary", "0",       "--parallel",    "1",       "--max-failures",
-                               "2",        "--fault", "0:verify-fail", "--fault", "1:upgrade-fail"}
+        << same << QStringList{"--canary",          "0",
+                               "--parallel",        "1",
+                               "--max-unconfirmed", "1",
+                               "--max-failures",    "2",
+                               "--fault",           "0:verify-fail",
+                               "--fault",           "1:upgrade-fail"}
         << 3 << QStringList{"failed: camera status U 6", "failed: camera status U 8", "skipped: " + threshold}
         << "0 confirmed, 0 unchanged, 0 succeeded, 2 failed, 1 skipped; " + threshold +
                "\nerror: 2 of 3 cameras failed; " + threshold;
     QTest::newRow("the threshold, in JSON")
-        << same
-        << QStringList{"--json",  "--canary",      "0",       "--parallel",    "1", "--max-failures", "2",
-                       "--fault", "0:verify-fail", "--fault", "1:upgrade-fail"}
+        << same << QStringList{"--json",
+                               "--canary",
+                               "0",
+                               "--parallel",
+                               "1",
+                               "--max-unconfirmed",
+                               "1",
+                               "--max-failures",
+                               "2",
+                               "--fault",
+                               "0:verify-fail",
+                               "--fault",
+                               "1:upgrade-fail"}
         << 3 << QStringList{"failed: camera status U 6", "failed: camera status U 8", "skipped: " + threshold}
         << R"({"stop_reason":"failure-threshold","stop_failures":2,"failed":2,"skipped":1})";
     // The first camera is of another model: the next one takes its place as the canary.
