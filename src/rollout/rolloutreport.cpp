@@ -18,7 +18,9 @@ QString failure_words(Failure failure, const QString& detail)
     case Failure::Dropped:
         return QStringLiteral("dropped connection: ") + detail;
     case Failure::NoAnswer:
-        return QStringLiteral("no answer to the version query");
+        // Silence is what a camera of the other record layout gives, so say what to try.
+        return QStringLiteral("no answer to the version query; a camera of the other record layout stays "
+                              "silent: try the other --layout");
     case Failure::NotConnected:
         return QStringLiteral("not connected");
     case Failure::Stalled:
