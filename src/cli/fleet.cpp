@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMap>
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -51,12 +52,25 @@ public:
             return;
         m_clock.restart();
         clear();
+        // A line for each camera moving bytes; those only waiting (hundreds in a large rollout) are counted.
+        QMap<Rollout::State, int> waiting;
         for (const Rollout::Camera& camera : rollout.cameras()) {
             if (camera.startedMs < 0 || Rollout::isFinal(camera.state))
                 continue;
+            if (camera.state != Rollout::State::Uploading && camera.state != Rollout::State::BackingUp) {
+                ++waiting[camera.state];
+                continue;
+            }
             const int percent = camera.bytesTotal > 0 ? int(camera.bytesSent * 100 / camera.bytesTotal) : 0;
             std::fprintf(stdout, "%-15s %-10s %3d%%\n", qPrintable(camera.address),
                          qPrintable(Rollout::stateName(camera.state)), percent);
+            ++m_shown;
+        }
+        QStringList counts;
+        for (auto it = waiting.cbegin(); it != waiting.cend(); ++it)
+            counts << QStringLiteral("%1 %2").arg(it.value()).arg(Rollout::stateName(it.key()));
+        if (!counts.isEmpty()) {
+            std::fprintf(stdout, "%s\n", qPrintable(counts.join(QStringLiteral(", "))));
             ++m_shown;
         }
         std::fflush(stdout);
