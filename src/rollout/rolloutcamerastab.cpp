@@ -139,6 +139,16 @@ bool RolloutTab::followCameras()
     return true;
 }
 
+bool RolloutTab::modelsToAsk() const
+{
+    if (!ui->rollout_model_comboBox->currentData().toString().isEmpty())
+        return false;
+    for (int row = 0; row < ui->rollout_tableWidget->rowCount(); ++row)
+        if (ui->rollout_tableWidget->item(row, ColumnModel)->text().isEmpty())
+            return true;
+    return false;
+}
+
 bool RolloutTab::acceptModels()
 {
     if (!ui->rollout_model_comboBox->currentData().toString().isEmpty())

@@ -187,6 +187,12 @@ void RolloutTab::on_rollout_start_Button_clicked()
                                   .arg(upgraded),
                               QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
         return;
+    // The models come from the cameras' own answers: ask them first, so the question below sees them all.
+    if (modelsToAsk() && !ui->rollout_file_lineEdit->text().trimmed().isEmpty()) {
+        startJob(RolloutJob::Query);
+        m_upgradeAfterCheck = m_rollout && m_rollout->isRunning();
+        return;
+    }
     if (!acceptModels())
         return;
     startJob(RolloutJob::Upgrade);
@@ -285,6 +291,14 @@ void RolloutTab::startJob(RolloutJob job, bool retry)
         showQueuedRows();
         setRunning(false);
         showSummary();
+        const bool upgradeNext = m_upgradeAfterCheck && m_rollout->stopReason() == Rollout::StopReason::None;
+        m_upgradeAfterCheck = false;
+        // Not from inside the finished rollout's own signal: the next job replaces it.
+        if (upgradeNext)
+            QTimer::singleShot(0, this, [this] {
+                if (acceptModels())
+                    startJob(RolloutJob::Upgrade);
+            });
     });
     for (int row = 0; row < table->rowCount(); ++row)
         showCamera(row);

@@ -80,6 +80,8 @@ private:
     void moveRow(int row, const QString& address);
     // Asks before one firmware goes to cameras of several models; true to go on.
     bool acceptModels();
+    // True when no model is chosen and some row's model is not known yet: Start asks the cameras first.
+    bool modelsToAsk() const;
     void fillModels();
     // Runs the job on every row; rows done by the last job are left alone when `retry`.
     void startJob(RolloutJob job, bool retry = false);
@@ -115,6 +117,7 @@ private:
     QAction* m_addAction;
     QTimer* m_timeLeftTimer; // one for all rebooting rows
     Rollout* m_rollout = nullptr;
+    bool m_upgradeAfterCheck = false; // the running version check was started by Start
     QSet<int> m_queuedRows;
     QTimer m_rowTimer;
 };
