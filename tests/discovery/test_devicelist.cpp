@@ -516,7 +516,12 @@ private slots:
         QTest::qWait(1500);
         stop = true;
         flood.join();
-        QVERIFY2(longest < 100 + late,
+#ifdef __SANITIZE_ADDRESS__
+        const qint64 allowed = 300; // the sanitizer slows every paint; this build checks memory, not speed
+#else
+        const qint64 allowed = 100;
+#endif
+        QVERIFY2(longest < allowed + late,
                  qPrintable(QString("%1 ms, %2 ms without the flood").arg(longest).arg(late)));
         QVERIFY2(resident() - before < (100 << 20), qPrintable(QString::number(resident() - before)));
         QVERIFY(rig.tree->topLevelItemCount() <= 4096);
