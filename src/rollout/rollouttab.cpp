@@ -289,16 +289,21 @@ void RolloutTab::startJob(RolloutJob job, bool retry)
     connect(rollout, &Rollout::cameraProgress, this, &RolloutTab::queueRow);
     connect(rollout, &Rollout::finished, this, [this] {
         showQueuedRows();
-        setRunning(false);
-        showSummary();
         const bool upgradeNext = m_upgradeAfterCheck && m_rollout->stopReason() == Rollout::StopReason::None;
         m_upgradeAfterCheck = false;
-        // Not from inside the finished rollout's own signal: the next job replaces it.
-        if (upgradeNext)
-            QTimer::singleShot(0, this, [this] {
-                if (acceptModels())
-                    startJob(RolloutJob::Upgrade);
-            });
+        if (!upgradeNext)
+            setRunning(false);
+        showSummary();
+        if (!upgradeNext)
+            return;
+        // The controls stay locked from Start's version check into its upgrade. Not from inside the finished
+        // rollout's own signal: the upgrade replaces it.
+        QTimer::singleShot(0, this, [this] {
+            if (acceptModels())
+                startJob(RolloutJob::Upgrade);
+            if (!m_rollout->isRunning())
+                setRunning(false);
+        });
     });
     for (int row = 0; row < table->rowCount(); ++row)
         showCamera(row);
