@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -24,6 +25,7 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTcpSocket>
+#include <QTimer>
 
 #include <algorithm>
 #include <atomic>
@@ -219,6 +221,15 @@ qint64 windowRollout(const QStringList& cameras, const QString& firmware, qint64
     QObject::connect(&repaint, &QTimer::timeout, [table] { table->viewport()->update(); });
     repaint.start(10);
 
+    // The camsim cameras are of several models: the window asks before sending one file to all, and the
+    // benchmark, like the core run, upgrades them all.
+    QTimer yes;
+    QObject::connect(&yes, &QTimer::timeout, [] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+            if (QAbstractButton* button = box->button(QMessageBox::Yes))
+                button->click();
+    });
+    yes.start(50);
     auto* start = window.findChild<QPushButton*>("rollout_start_Button");
     start->click();
     if (start->isEnabled()) {
