@@ -15,6 +15,12 @@ class CamsimRun
 {
 public:
     explicit CamsimRun(const QString& eventsPath = QString()) : eventsPath(eventsPath) {}
+
+    // TCP-only cameras that verify and flash in moments, for tests of whole upgrades.
+    static QStringList quickCameras()
+    {
+        return {"--no-discovery", "--no-rtsp", "--no-visca", "--verify-ms", "10", "--flash-ms", "50"};
+    }
     ~CamsimRun() { stop(); }
 
     bool start(const QStringList& args)

@@ -27,21 +27,11 @@ bool startCameras(CamsimRun& camsim, int count, const QStringList& extra)
     if (!writeFile(camsim.dir.filePath("cams.json"),
                    QJsonDocument(QJsonArray{QJsonObject{{"version", kQuotedVersion}}}).toJson()))
         return false;
-    QStringList args{"--no-discovery",
-                     "--no-rtsp",
-                     "--no-visca",
-                     "--verify-ms",
-                     "10",
-                     "--flash-ms",
-                     "50",
-                     "--reboot-ms",
-                     "400",
-                     "--duration",
-                     "120",
-                     "--cameras",
-                     QString::number(count),
-                     "--config",
-                     camsim.dir.filePath("cams.json")};
+    QStringList args =
+        CamsimRun::quickCameras() + QStringList{"--reboot-ms", "400",
+                                                "--duration",  "120",
+                                                "--cameras",   QString::number(count),
+                                                "--config",    camsim.dir.filePath("cams.json")};
     for (int i = 0; i < count; ++i)
         args << "--address" << address(i);
     return camsim.start(args + extra);

@@ -96,17 +96,8 @@ void TestRolloutModels::stopReasonsAndModels()
         cameras.append(QJsonObject{{"version", QString("V2.7.3D MODEL: %1.R2 2026-05-17").arg(model)}});
     CamsimRun camsim;
     QVERIFY(writeFile(camsim.dir.filePath("cams.json"), QJsonDocument(cameras).toJson()));
-    QStringList camsimArgs{"--no-discovery",
-                           "--no-rtsp",
-                           "--no-visca",
-                           "--verify-ms",
-                           "10",
-                           "--flash-ms",
-                           "50",
-                           "--duration",
-                           "120",
-                           "--config",
-                           camsim.dir.filePath("cams.json")};
+    QStringList camsimArgs = CamsimRun::quickCameras() +
+                             QStringList{"--duration", "120", "--config", camsim.dir.filePath("cams.json")};
     for (int i = 0; i < 3; ++i)
         camsimArgs << "--address" << address(i);
     const int fault = arguments.indexOf("--fault");

@@ -60,19 +60,9 @@ void addCameras(MainWindow& window, int first)
 bool startCameras(CamsimRun& camsim, const QStringList& addresses, const QStringList& faults,
                   const QStringList& models = QStringList())
 {
-    QStringList args{"--no-discovery",
-                     "--no-rtsp",
-                     "--no-visca",
-                     "--verify-ms",
-                     "10",
-                     "--flash-ms",
-                     "50",
-                     "--reboot-ms",
-                     "400",
-                     "--duration",
-                     "120",
-                     "--cameras",
-                     QString::number(addresses.size())};
+    QStringList args = CamsimRun::quickCameras() +
+                       QStringList{"--reboot-ms", "400",       "--duration",
+                                   "120",         "--cameras", QString::number(addresses.size())};
     for (const QString& address : addresses)
         args << "--address" << address;
     if (!models.isEmpty()) {
